@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace koron {
+
+// The main window's top-left corner in twips, as kept in MARU.ini.
+struct WindowPosition {
+  std::int32_t Top = 0;
+  std::int32_t Left = 0;
+};
+
+// Reads the position; 0, 0 when the file is missing or cannot be read completely.
+WindowPosition LoadWindowPosition(const std::string& path = "MARU.ini");
+
+// Writes the position, replacing the file only once the new content is safely on disk. Does
+// nothing when either edge is negative or not a number; never throws.
+void SaveWindowPosition(float top, float left, const std::string& path = "MARU.ini");
+
+}  // namespace koron

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace koron {
+
+// Names of all header lines ("[name]") of a template list file, in file order. A file that
+// cannot be read gives no names.
+std::vector<std::u16string> ListTemplateNames(const std::string& path);
+
+// Body of the first entry called `name` that has at least one line: its lines, each followed by
+// CR LF. Empty when the name is empty (the file is then not opened), the file cannot be read,
+// or no such entry has a body.
+std::u16string FindTemplateBody(const std::string& path, std::u16string_view name);
+
+}  // namespace koron

@@ -1,0 +1,378 @@
+#include "app/form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <optional>
+#include <string>
+
+#include "app/app_icon.h"
+#include "app/app_version.h"
+#include "app/fonts.h"
+#include "app/form2.h"
+#include "app/strip_label.h"
+#include "app/text_box.h"
+#include "app/window_placement.h"
+#include "composer/composer.h"
+#include "settings/window_position.h"
+#include "templates/template_list.h"
+#include "text/number_reading.h"
+
+namespace koron {
+namespace {
+
+// Client area in twips.
+constexpr int kClientWidthTwips = 9045;
+constexpr int kClientHeightTwips = 4410;
+
+// Where every control stands, in twips from the client area's top-left corner, and the point
+// size of the font it asks for (0: the window's default font).
+struct ControlPlace {
+  const char* name;
+  int left, top, width, height;
+  qreal pointSize;
+};
+
+constexpr ControlPlace kControlPlaces[] = {
+    {"Label1_1", 120, 120, 1275, 315, 12},
+    {"Combo2", 1440, 120, 735, 345, 11.25},
+    {"Label1_4", 2220, 120, 1275, 315, 12},
+    {"Combo5", 3600, 120, 735, 345, 11.25},
+    {"Label1_5", 2220, 540, 1275, 315, 12},
+    {"Combo6", 3600, 540, 735, 345, 11.25},
+    {"Label1_0", 120, 960, 795, 315, 12},
+    {"Combo1", 1440, 960, 1935, 345, 11.25},
+    {"Check2", 3480, 960, 855, 315, 0},
+    {"Label1_2", 120, 1380, 1215, 315, 12},
+    {"Combo3", 1440, 1380, 2895, 345, 11.25},
+    {"Check1", 1440, 1800, 1575, 315, 0},
+    {"Command1", 120, 1860, 1155, 615, 9.75},
+    {"Command2", 3180, 1860, 1155, 615, 9.75},
+    {"TextAA", 120, 2580, 4215, 1695, 0},
+    // A one-pixel line from (4500, 120) to (4500, 4320), both ends drawn.
+    {"Line1", 4500, 120, 15, 4215, 0},
+    {"Label2", 4440, 120, 135, 4215, 0},
+    {"Label1_3", 4680, 120, 975, 315, 12},
+    {"Combo4", 5700, 120, 2895, 345, 11.25},
+    {"Command4", 4740, 1860, 1155, 615, 9.75},
+    {"Command3", 7740, 1860, 1155, 615, 9.75},
+    {"TextAA2", 4680, 2580, 4215, 1695, 0},
+};
+
+// Captions of the Label1 group, by index.
+const char16_t* const kLabel1Captions[6] = {
+    u"顔選択",              // choice of face
+    u"逮捕者人数",          // number of people arrested
+    u"追加\uFF21\uFF21",    // added picture
+    u"\uFF21\uFF21選択",    // choice of picture
+    u"\uFF0BKORON星王子",   // cheering figures
+    u"\uFF0Bど\u30FCも君",  // sign bearers
+};
+
+// The faces; each item begins with the five characters of its face.
+const char16_t* const kFaceItems[6] = {
+    u"('\uFF21`)",
+    u"(\uFF9F\u0414\uFF9F) \u30B8\u30E7\u30F3",
+    u"(\uFF9F\u03C9\uFF9F) \u30B8\u30E7\u30BD",
+    u"(\uFF9F\u2200\uFF9F) \u30ED\u30D3\u30F3\u30BD\u30F3",
+    u"(\uFF9F\u30FC\uFF9F) \u30DE\u30B7\u30E5\u30FC",
+    u"('\u2200`) \uFF1F\uFF1F\uFF1F",
+};
+
+QString Q(const char16_t* text) { return QString::fromUtf16(text); }
+
+std::u16string ToU16(const QString& text) { return text.toStdU16String(); }
+
+QComboBox* NewList(QWidget* parent, bool editable) {
+  auto* combo = new QComboBox(parent);
+  combo->setEditable(editable);
+  if (editable) {
+    // Typed text is a value, never a new item, and is not completed from the items.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr);
+    combo->lineEdit()->setMaxLength(32767);
+  }
+  return combo;
+}
+
+QPushButton* NewButton(QWidget* parent, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  // Enter and Escape press no button that lacks the focus.
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+QPlainTextEdit* NewTextBox(QWidget* parent) {
+  auto* box = new QPlainTextEdit(parent);
+  box->setLineWrapMode(QPlainTextEdit::NoWrap);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Tab moves on to the next control, as in every other box of the window.
+  box->setTabChangesFocus(true);
+  return box;
+}
+
+void AddNumberItems(QComboBox* combo, int last) {
+  for (int i = 0; i <= last; ++i) combo->addItem(QString::number(i));
+}
+
+}  // namespace
+
+QString MainCaption() {
+  return Q(u"\uFF2B\uFF2F\uFF32\uFF2F\uFF2E \uFF21\uFF21作成  Ver.") +
+         QStringLiteral(KORON_APP_VERSION);
+}
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(MainCaption());
+  setWindowIcon(AppIcon());
+  setFont(WindowDefaultFont());
+  setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+
+  CreateControls();
+  Form_Load();
+  Combo2->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::CreateControls() {
+  for (int i = 0; i < 6; ++i) {
+    auto* label = new QLabel(Q(kLabel1Captions[i]), this);
+    label->setObjectName(QStringLiteral("Label1_%1").arg(i));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1[static_cast<std::size_t>(i)] = label;
+  }
+
+  Combo1 = NewList(this, false);
+  Combo2 = NewList(this, true);
+  Combo3 = NewList(this, false);
+  Combo4 = NewList(this, false);
+  Combo5 = NewList(this, true);
+  Combo6 = NewList(this, true);
+  Check1 = new QCheckBox(Q(u"追加のみ"), this);
+  Check2 = new QCheckBox(Q(u"耳付き"), this);
+  Command1 = NewButton(this, Q(u"AA作成"));
+  Command2 = NewButton(this, QStringLiteral("COPY"));
+  Command3 = NewButton(this, QStringLiteral("COPY"));
+  Command4 = NewButton(this, Q(u"AA作成"));
+  TextAA = NewTextBox(this);
+  TextAA2 = NewTextBox(this);
+
+  Line1 = new QFrame(this);
+  Line1->setFrameShape(QFrame::VLine);
+  Line1->setFrameShadow(QFrame::Plain);
+  Line1->setLineWidth(1);
+  Line1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+  // Created after the line, so it lies over it; it draws nothing, so the line shows through.
+  Label2 = new StripLabel(this);
+  Label2->setFrameShape(QFrame::NoFrame);
+  Label2->setAutoFillBackground(false);
+
+  const struct {
+    QWidget* widget;
+    const char* name;
+    const char16_t* accessibleName;
+    const char16_t* description;
+  } named[] = {
+      {Combo1, "Combo1", u"顔選択", u"逮捕者の顔"},
+      {Combo2, "Combo2", u"逮捕者人数", u"逮捕者の人数"},
+      {Combo3, "Combo3", u"追加\uFF21\uFF21", u"絵の下に追加するAA"},
+      {Combo4, "Combo4", u"\uFF21\uFF21選択", u"右の欄に表示するAA"},
+      {Combo5, "Combo5", u"\uFF0BKORON星王子", u"応援する人数"},
+      {Combo6, "Combo6", u"\uFF0Bど\u30FCも君", u"看板を持つ人数"},
+      {Check1, "Check1", u"追加のみ", u"追加AAだけを出力する"},
+      {Check2, "Check2", u"耳付き", u"逮捕者に耳を付ける"},
+      {Command1, "Command1", u"AA作成", u"左の欄に絵を作る"},
+      {Command2, "Command2", u"COPY", u"左の欄をコピーする"},
+      {Command3, "Command3", u"COPY", u"右の欄をコピーする"},
+      {Command4, "Command4", u"AA作成", u"選んだAAを右の欄に表示する"},
+      {TextAA, "TextAA", u"作成したAA", u"作成した絵"},
+      {TextAA2, "TextAA2", u"選択したAA", u"選んだAA"},
+      {Label2, "Label2", u"おまけ", u"ダブルクリックでおまけを開く"},
+      {Line1, "Line1", u"区切り線", u"左右の区切り"},
+  };
+  for (const auto& entry : named) {
+    entry.widget->setObjectName(QString::fromLatin1(entry.name));
+    entry.widget->setAccessibleName(Q(entry.accessibleName));
+    entry.widget->setAccessibleDescription(Q(entry.description));
+  }
+  for (QLabel* label : Label1) label->setAccessibleName(label->text());
+
+  for (const ControlPlace& place : kControlPlaces) {
+    auto* widget = findChild<QWidget*>(QString::fromLatin1(place.name), Qt::FindDirectChildrenOnly);
+    widget->setGeometry(place.left / kTwipsPerPixel, place.top / kTwipsPerPixel,
+                        place.width / kTwipsPerPixel, place.height / kTwipsPerPixel);
+    if (place.pointSize > 0) widget->setFont(ControlFont(place.pointSize));
+  }
+
+  QWidget* tabOrder[] = {Combo2, Combo1,   Combo3,   Check1,  Command1, Command2, TextAA,
+                         Combo4, Command4, Command3, TextAA2, Combo5,   Combo6,   Check2};
+  for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+    setTabOrder(tabOrder[i - 1], tabOrder[i]);
+  }
+
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+  connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+  connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+  connect(Label2, &StripLabel::doubleClicked, this, &Form1::Label2_DblClick);
+}
+
+void Form1::Form_Load() {
+  // Step 1 has its own fallback: any failure puts the window at 0, 0.
+  try {
+    const WindowPosition position = LoadWindowPosition();
+    MoveToSavedPosition(position.Top, position.Left);
+  } catch (...) {
+    move(0, 0);
+  }
+
+  // From here on a failing step is skipped and the next one runs.
+  try {
+    for (const char16_t* face : kFaceItems) Combo1->addItem(Q(face));
+    Combo1->setCurrentIndex(0);
+  } catch (...) {
+  }
+  try {
+    AddNumberItems(Combo2, 20);
+    Combo2->setCurrentIndex(0);
+  } catch (...) {
+  }
+  try {
+    AddNumberItems(Combo5, 10);
+    Combo5->setCurrentIndex(0);
+  } catch (...) {
+  }
+  try {
+    AddNumberItems(Combo6, 10);
+    Combo6->setCurrentIndex(0);
+  } catch (...) {
+  }
+  try {
+    Combo3->addItem(QString());
+    Combo3->setCurrentIndex(-1);
+  } catch (...) {
+  }
+  try {
+    for (const std::u16string& name : ListTemplateNames(kPictureListFile)) {
+      Combo3->addItem(QString::fromStdU16String(name));
+    }
+    Combo3->setCurrentIndex(-1);
+  } catch (...) {
+  }
+  try {
+    for (const std::u16string& name : ListTemplateNames(kPanelListFile)) {
+      Combo4->addItem(QString::fromStdU16String(name));
+    }
+    Combo4->setCurrentIndex(-1);
+  } catch (...) {
+  }
+}
+
+void Form1::MoveToSavedPosition(int topTwips, int leftTwips) {
+  QPoint target(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
+  // A position no screen shows the title bar of (a monitor since unplugged, a hand-edited file)
+  // would leave the window out of reach: it counts as refused.
+  QList<QRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->geometry());
+  if (!IsTitleBarShown(target, frameGeometry().width(), screens)) target = QPoint(0, 0);
+  move(target);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  QWidget::closeEvent(event);
+}
+
+void Form1::Form_Unload() {
+  // The frame's position; the window closes whatever becomes of the file.
+  try {
+    const QPoint frame = pos();
+    SaveWindowPosition(static_cast<float>(frame.y()) * kTwipsPerPixel,
+                       static_cast<float>(frame.x()) * kTwipsPerPixel);
+  } catch (...) {
+  }
+}
+
+ProcessionChoices Form1::ReadProcessionChoices() const {
+  ProcessionChoices choices;
+  choices.MarcherCount = ReadCount(ToU16(Combo2->currentText()));
+  choices.FaceText = ToU16(Combo1->currentText());
+  choices.FaceIndex = static_cast<std::int16_t>(Combo1->currentIndex());
+  choices.Ears = Check2->isChecked();
+  choices.CheerCount = ReadCount(ToU16(Combo5->currentText()));
+  choices.SignCount = ReadCount(ToU16(Combo6->currentText()));
+  choices.TemplateName = ToU16(Combo3->currentText());
+  choices.TemplateOnly = Check1->isChecked();
+  return choices;
+}
+
+void Form1::Command1_Click() {
+  ProcessionChoices choices;
+  try {
+    choices = ReadProcessionChoices();
+  } catch (...) {
+  }
+
+  std::optional<std::u16string> picture;
+  try {
+    if (PictureLength(choices) <= kMaxPictureLength) picture = ComposePicture(choices);
+  } catch (...) {
+  }
+
+  std::u16string body;
+  try {
+    if (!choices.TemplateName.empty()) {
+      body = FindTemplateBody(kPictureListFile, choices.TemplateName);
+    }
+  } catch (...) {
+  }
+
+  try {
+    if (choices.TemplateOnly) {
+      SetBoxText(TextAA, PlaceOutput({}, choices.TemplateName, true, body));
+    } else if (picture) {
+      SetBoxText(TextAA, PlaceOutput(*picture, choices.TemplateName, false, body));
+    }
+    // Without a picture the box keeps its text: adding the template to an old picture would
+    // show something nobody asked for.
+  } catch (...) {
+  }
+}
+
+void Form1::Command2_Click() { CopyToClipboard(BoxText(TextAA)); }
+
+void Form1::Command3_Click() { CopyToClipboard(BoxText(TextAA2)); }
+
+void Form1::Command4_Click() {
+  std::u16string body;
+  try {
+    const std::u16string name = ToU16(Combo4->currentText());
+    if (!name.empty()) body = FindTemplateBody(kPanelListFile, name);
+  } catch (...) {
+  }
+  try {
+    SetBoxText(TextAA2, body);
+  } catch (...) {
+  }
+}
+
+void Form1::Label2_DblClick() {
+  // Built afresh each time and gone once closed; QDialog centres it over its owner.
+  Form2 about(this);
+  about.exec();
+}
+
+}  // namespace koron

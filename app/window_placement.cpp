@@ -1,0 +1,22 @@
+#include "app/window_placement.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace koron {
+
+int TwipsToPixels(int twips) {
+  return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+
+bool IsTitleBarShown(QPoint frameTopLeft, int frameWidth, const QList<QRect>& screens) {
+  const QRect bar(frameTopLeft, QSize(frameWidth, kTitleBarHeight));
+  const int neededWidth = std::min(frameWidth, kMinVisibleTitleBarWidth);
+  for (const QRect& screen : screens) {
+    const QRect shown = bar.intersected(screen);
+    if (shown.height() >= kTitleBarHeight && shown.width() >= neededWidth) return true;
+  }
+  return false;
+}
+
+}  // namespace koron

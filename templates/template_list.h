@@ -6,6 +6,8 @@
 
 namespace koron {
 
+class LineReader;
+
 // Names of all header lines ("[name]") of a template list file, in file order. A file that
 // cannot be read gives no names.
 std::vector<std::u16string> ListTemplateNames(const std::string& path);
@@ -14,5 +16,10 @@ std::vector<std::u16string> ListTemplateNames(const std::string& path);
 // CR LF. Empty when the name is empty (the file is then not opened), the file cannot be read,
 // or no such entry has a body.
 std::u16string FindTemplateBody(const std::string& path, std::u16string_view name);
+
+// The same, on a reader already opened (on a file or on bytes in memory); each reads it to the
+// end, or until the body is found.
+std::vector<std::u16string> ListTemplateNames(LineReader& reader);
+std::u16string FindTemplateBody(LineReader& reader, std::u16string_view name);
 
 }  // namespace koron

@@ -5,6 +5,8 @@
 
 namespace koron {
 
+class LineReader;
+
 // The main window's top-left corner in twips, as kept in MARU.ini.
 struct WindowPosition {
   std::int32_t Top = 0;
@@ -17,5 +19,12 @@ WindowPosition LoadWindowPosition(const std::string& path = "MARU.ini");
 // Writes the position, replacing the file only once the new content is safely on disk. Does
 // nothing when either edge is negative or not a number; never throws.
 void SaveWindowPosition(float top, float left, const std::string& path = "MARU.ini");
+
+// The same reading, on a reader already opened.
+WindowPosition ReadWindowPosition(LineReader& reader);
+
+// An edge as written to the file: decimal, at most seven significant digits, no exponent, a
+// whole number without a point. `value` must be finite and not negative.
+std::string FormatPositionValue(float value);
 
 }  // namespace koron

@@ -12,7 +12,7 @@ packages=(
   # the text-art fonts the window asks for, and a Japanese fallback
   fonts-mona fonts-monapo fonts-ipafont-gothic
   # a real X server, a clipboard reader and a window driver for the end-to-end tests
-  xvfb xauth xclip xdotool x11-utils imagemagick
+  xvfb xauth xclip xdotool x11-utils imagemagick python3 libxcb1-dev
   # validation and packaging
   appstream desktop-file-utils dpkg-dev file
 )

@@ -1,0 +1,22 @@
+#include "app/application_setup.h"
+
+#include <QApplication>
+
+#include "app/app_icon.h"
+#include "app/app_version.h"
+#include "app/fonts.h"
+
+namespace koron {
+
+void SetUpApplication() {
+  QApplication::setApplicationName(QStringLiteral("koron-aa"));
+  QApplication::setApplicationVersion(QStringLiteral(KORON_APP_VERSION));
+  QApplication::setOrganizationDomain(QStringLiteral("koronaa.github.io"));
+  // The desktop entry's id, so that a Wayland compositor or a task bar finds its icon and name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.koronaa.KoronAA"));
+  SetUpFonts();
+  QApplication::setFont(WindowDefaultFont());
+  QApplication::setWindowIcon(AppIcon());
+}
+
+}  // namespace koron

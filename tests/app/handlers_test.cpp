@@ -1,0 +1,391 @@
+// The buttons: composing into TextAA, showing a template in TextAA2, copying either box.
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/application_setup.h"
+#include "app/form1.h"
+#include "app/text_box.h"
+#include "composer/composer.h"
+#include "tests/app/app_test_support.h"
+
+using koron::Form1;
+using koron::test::WriteBytes;
+namespace cp932 = koron::test::cp932;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The policeman alone, as a press right after start-up shows him.
+const QString kPoliceman =
+    QString::fromUtf16(u"__[\u8B66]\r\n\u3000(\u3000 )\r\n\u3000(\u3000 )\r\n\u3000 | |\u3000");
+
+// Entries for the composer's list: a two-line body, a Japanese name whose body is Japanese,
+// and one that the test removes from the file after the window has listed it.
+QByteArray FirstList() {
+  return "[Cat]\r\n(=o.o=)\r\n\r\n"
+         "[" +
+         cp932::kNeko + "]\r\n" + cp932::kOmega + "\r\n" + cp932::kSo +
+         "\r\n"
+         "[Gone]\r\nsoon\r\n";
+}
+
+// The worked example: a name twice, the first time without a body.
+QByteArray SecondList() {
+  return "made by hand\r\n[Cat]\r\n(=o.o=)\r\n\r\n[Dog]\r\n[Bird]\r\n(v)\r\n[Dog]\r\nU-o-U\r\n"
+         "[" +
+         cp932::kNeko + "]\r\n" + cp932::kOmega + "\r\n[Owl]";
+}
+
+const QString kOmegaText = QString::fromUtf16(u"\uFF08\u00B4\u30FB\u03C9\u30FB\uFF40\uFF09");
+const QString kSoText = QString::fromUtf16(u"\u30BD");
+
+QString Picture(int marchers, int face, const QString& faceText, bool ears, int cheer, int sign) {
+  koron::ProcessionChoices choices;
+  choices.MarcherCount = marchers;
+  choices.FaceIndex = static_cast<std::int16_t>(face);
+  choices.FaceText = faceText.toStdU16String();
+  choices.Ears = ears;
+  choices.CheerCount = cheer;
+  choices.SignCount = sign;
+  return QString::fromStdU16String(koron::ComposePicture(choices));
+}
+
+void Type(QComboBox* combo, const QString& text) {
+  combo->lineEdit()->setText(text);
+  QCOMPARE(combo->currentText(), text);
+}
+
+}  // namespace
+
+class HandlersTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { koron::SetUpApplication(); }
+  void init() {
+    scratch_ = std::make_unique<koron::test::ScratchDirectory>();
+    QVERIFY(scratch_->IsValid());
+    WriteBytes(QStringLiteral("AAList_01.txt"), FirstList());
+    WriteBytes(QStringLiteral("AAList_02.txt"), SecondList());
+  }
+  void cleanup() { scratch_.reset(); }
+
+  void pressRightAfterStartShowsThePoliceman() {
+    Form1 form;
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA), kPoliceman);
+    QCOMPARE(kPoliceman.size(), 27);
+  }
+
+  void compose_data() {
+    QTest::addColumn<QString>("marchers");
+    QTest::addColumn<QString>("cheer");
+    QTest::addColumn<QString>("sign");
+    QTest::addColumn<int>("face");
+    QTest::addColumn<bool>("ears");
+    QTest::addColumn<int>("templateItem");  // index in Combo3, -1 for none
+    QTest::addColumn<bool>("templateOnly");
+    QTest::addColumn<int>("expectedMarchers");
+    QTest::addColumn<int>("expectedCheer");
+    QTest::addColumn<int>("expectedSign");
+    QTest::addColumn<QString>("expectedBody");  // null: no template line at all
+
+    const QString none;
+    // Count texts: the leading number, halves to even, out of range or no number gives 0.
+    QTest::newRow("2.5 marchers") << "2.5"
+                                  << "0"
+                                  << "0" << 0 << false << -1 << false  //
+                                  << 2 << 0 << 0 << none;
+    QTest::newRow("3.5 marchers") << "3.5"
+                                  << "0"
+                                  << "0" << 0 << false << -1 << false  //
+                                  << 4 << 0 << 0 << none;
+    QTest::newRow("7abc marchers") << "7abc"
+                                   << "0"
+                                   << "0" << 0 << false << -1 << false  //
+                                   << 7 << 0 << 0 << none;
+    QTest::newRow("letters") << "abc"
+                             << "0"
+                             << "0" << 0 << false << -1 << false  //
+                             << 0 << 0 << 0 << none;
+    QTest::newRow("-1 marchers") << "-1"
+                                 << "0"
+                                 << "0" << 0 << false << -1 << false  //
+                                 << -1 << 0 << 0 << none;
+    QTest::newRow("eleven nines") << "99999999999"
+                                  << "0"
+                                  << "0" << 0 << false << -1 << false << 0 << 0 << 0 << none;
+    QTest::newRow("typed 35 beyond the items")
+        << "35"
+        << "0"
+        << "0" << 1 << false << -1 << false << 35 << 0 << 0 << none;
+    QTest::newRow("-1 cheering") << "0"
+                                 << "-1"
+                                 << "0" << 0 << false << -1 << false  //
+                                 << 0 << -1 << 0 << none;
+    QTest::newRow("2.5 sign bearers") << "0"
+                                      << "0"
+                                      << "2.5" << 0 << false << -1 << false  //
+                                      << 0 << 0 << 2 << none;
+    QTest::newRow("eleven nines cheering")
+        << "1"
+        << "99999999999"
+        << "3" << 0 << false << -1 << false << 1 << 0 << 3 << none;
+    // Every face, with and without ears, and all three rows at once.
+    for (int face = 0; face < 6; ++face) {
+      for (bool ears : {false, true}) {
+        QTest::addRow("face %d%s", face, ears ? " with ears" : "")
+            << "3"
+            << "2"
+            << "1" << face << ears << -1 << false << 3 << 2 << 1 << none;
+      }
+    }
+    // Templates from the first list.
+    QTest::newRow("template added") << "2"
+                                    << "0"
+                                    << "0" << 0 << false << 1 << false  //
+                                    << 2 << 0 << 0 << QStringLiteral("(=o.o=)\r\n\r\n");
+    QTest::newRow("Japanese template added")
+        << "1"
+        << "1"
+        << "1" << 2 << true << 2 << false << 1 << 1 << 1 << kOmegaText + kCrLf + kSoText + kCrLf;
+    QTest::newRow("template only") << "5"
+                                   << "3"
+                                   << "0" << 0 << true << 1 << true  //
+                                   << 5 << 3 << 0 << QStringLiteral("(=o.o=)\r\n\r\n");
+    QTest::newRow("template only without a name")
+        << "5"
+        << "0"
+        << "0" << 0 << false << -1 << true << 5 << 0 << 0 << QString("");
+    QTest::newRow("a name the file no longer holds")
+        << "1"
+        << "0"
+        << "0" << 0 << false << 3 << false << 1 << 0 << 0 << QString("");
+    QTest::newRow("template only, name no longer held")
+        << "1"
+        << "0"
+        << "0" << 0 << false << 3 << true << 1 << 0 << 0 << QString("");
+    QTest::newRow("the empty item") << "1"
+                                    << "0"
+                                    << "0" << 0 << false << 0 << false  //
+                                    << 1 << 0 << 0 << none;
+  }
+
+  void compose() {
+    QFETCH(QString, marchers);
+    QFETCH(QString, cheer);
+    QFETCH(QString, sign);
+    QFETCH(int, face);
+    QFETCH(bool, ears);
+    QFETCH(int, templateItem);
+    QFETCH(bool, templateOnly);
+    QFETCH(int, expectedMarchers);
+    QFETCH(int, expectedCheer);
+    QFETCH(int, expectedSign);
+    QFETCH(QString, expectedBody);
+
+    Form1 form;
+    // The list was read at load; the entry goes away afterwards.
+    WriteBytes(QStringLiteral("AAList_01.txt"), FirstList().replace("[Gone]\r\nsoon\r\n", ""));
+    Type(form.Combo2, marchers);
+    Type(form.Combo5, cheer);
+    Type(form.Combo6, sign);
+    form.Combo1->setCurrentIndex(face);
+    form.Check2->setChecked(ears);
+    form.Combo3->setCurrentIndex(templateItem);
+    form.Check1->setChecked(templateOnly);
+    form.TextAA->setPlainText(QStringLiteral("earlier text"));
+
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+    const QString picture = Picture(expectedMarchers, face, form.Combo1->currentText(), ears,
+                                    expectedCheer, expectedSign);
+    QString expected;
+    if (templateOnly) {
+      expected = expectedBody;
+    } else {
+      expected = picture;
+      if (!expectedBody.isNull()) expected += kCrLf + kCrLf + expectedBody;
+    }
+    QCOMPARE(koron::BoxText(form.TextAA), expected);
+    QVERIFY(!picture.isEmpty());
+    // Pressing again with the same choices gives the same text.
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA), expected);
+  }
+
+  // A picture too long to show is not composed: the box keeps what it held, unless only the
+  // template was asked for.
+  void hugeCount_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("templateItem");
+    QTest::addColumn<bool>("templateOnly");
+    QTest::addColumn<QString>("expected");
+
+    const QString earlier = QStringLiteral("earlier\r\ntext\r\n");
+    QTest::newRow("marchers") << "Combo2" << -1 << false << earlier;
+    QTest::newRow("cheering figures") << "Combo5" << -1 << false << earlier;
+    QTest::newRow("sign bearers") << "Combo6" << -1 << false << earlier;
+    QTest::newRow("with a template") << "Combo2" << 1 << false << earlier;
+    QTest::newRow("template only") << "Combo2" << 1 << true << "(=o.o=)\r\n\r\n";
+  }
+
+  void hugeCount() {
+    QFETCH(QString, control);
+    QFETCH(int, templateItem);
+    QFETCH(bool, templateOnly);
+    QFETCH(QString, expected);
+
+    Form1 form;
+    form.TextAA->setPlainText(QStringLiteral("earlier\r\ntext\r\n"));
+    Type(form.findChild<QComboBox*>(control), QStringLiteral("2147483647"));
+    form.Combo3->setCurrentIndex(templateItem);
+    form.Check1->setChecked(templateOnly);
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA), expected);
+  }
+
+  void longestPictureStillShown() {
+    // The largest marcher count whose picture stays within the limit is shown; one more is not.
+    koron::ProcessionChoices choices;
+    choices.FaceText = u"('\uFF21`)";
+    std::int32_t low = 0;
+    std::int32_t high = 1 << 30;
+    while (low < high) {
+      const std::int32_t mid = low + (high - low + 1) / 2;
+      choices.MarcherCount = mid;
+      if (koron::PictureLength(choices) <= koron::kMaxPictureLength) {
+        low = mid;
+      } else {
+        high = mid - 1;
+      }
+    }
+    Form1 form;
+    Type(form.Combo2, QString::number(low + 1));
+    form.TextAA->setPlainText(QStringLiteral("earlier"));
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA), QStringLiteral("earlier"));
+
+    Type(form.Combo2, QString::number(low));
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    choices.MarcherCount = low;
+    QCOMPARE(static_cast<std::uint64_t>(form.TextAA->document()->characterCount() - 1),
+             koron::PictureLength(choices) - 3);  // each CR LF is one block break
+  }
+
+  void showTemplate_data() {
+    QTest::addColumn<int>("item");  // index in Combo4, -1 for none
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("none chosen") << -1 << "";
+    QTest::newRow("Cat") << 0 << "(=o.o=)\r\n\r\n";
+    // Found by name: both Dog items show the second Dog, the first having no body.
+    QTest::newRow("first Dog") << 1 << "U-o-U\r\n";
+    QTest::newRow("second Dog") << 3 << "U-o-U\r\n";
+    QTest::newRow("Bird") << 2 << "(v)\r\n";
+    QTest::newRow("Japanese") << 4 << kOmegaText + kCrLf;
+    QTest::newRow("header as last line") << 5 << "";
+  }
+
+  void showTemplate() {
+    QFETCH(int, item);
+    QFETCH(QString, expected);
+
+    Form1 form;
+    QCOMPARE(form.Combo4->count(), 6);
+    form.Combo4->setCurrentIndex(item);
+    form.TextAA->setPlainText(QStringLiteral("picture"));
+    form.TextAA2->setPlainText(QStringLiteral("user's edits"));
+    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA2), expected);
+    // Nothing else changes.
+    QCOMPARE(koron::BoxText(form.TextAA), QStringLiteral("picture"));
+    QCOMPARE(form.Combo4->currentIndex(), item);
+  }
+
+  void showTemplateReadsTheFileAfresh() {
+    Form1 form;
+    form.Combo4->setCurrentIndex(0);
+    WriteBytes(QStringLiteral("AAList_02.txt"), "[Cat]\r\nnew cat\r\n");
+    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA2), QStringLiteral("new cat\r\n"));
+
+    QVERIFY(QFile::remove(QStringLiteral("AAList_02.txt")));
+    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QCOMPARE(koron::BoxText(form.TextAA2), QString());
+  }
+
+  void copy_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("text");      // put into the button's box
+    QTest::addColumn<QString>("expected");  // on the clipboard
+
+    QTest::newRow("picture with CR LF") << "Command2" << kPoliceman << kPoliceman;
+    QTest::newRow("trailing line break kept") << "Command3"
+                                              << "(=o.o=)\r\n\r\n"
+                                              << "(=o.o=)\r\n\r\n";
+    QTest::newRow("line feeds become CR LF") << "Command2"
+                                             << "a\nb\n"
+                                             << "a\r\nb\r\n";
+    QTest::newRow("empty box") << "Command2"
+                               << ""
+                               << "";
+    QTest::newRow("empty template box") << "Command3"
+                                        << ""
+                                        << "";
+    QTest::newRow("blanks and no-break spaces kept")
+        << "Command3" << QString::fromUtf16(u" a\u00A0\u3000\t \r\n")
+        << QString::fromUtf16(u" a\u00A0\u3000\t \r\n");
+    QTest::newRow("full and half width kept")
+        << "Command2" << kOmegaText + QString::fromUtf16(u"\uFF9F")
+        << kOmegaText + QString::fromUtf16(u"\uFF9F");
+  }
+
+  void copy() {
+    QFETCH(QString, button);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    Form1 form;
+    auto* own = button == QLatin1String("Command2") ? form.TextAA : form.TextAA2;
+    auto* other = own == form.TextAA ? form.TextAA2 : form.TextAA;
+    own->setPlainText(text);
+    other->setPlainText(QStringLiteral("the other box"));
+
+    // Something else on the clipboard first, in more than one format.
+    auto* earlier = new QMimeData;
+    earlier->setHtml(QStringLiteral("<b>earlier</b>"));
+    earlier->setText(QStringLiteral("earlier"));
+    earlier->setData(QStringLiteral("application/x-earlier"), "x");
+    QGuiApplication::clipboard()->setMimeData(earlier);
+
+    QTest::mouseClick(form.findChild<QPushButton*>(button), Qt::LeftButton);
+
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data != nullptr);
+    QCOMPARE(data->formats(), QStringList({QStringLiteral("text/plain")}));
+    QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+  }
+
+  void copyTakesTheUsersEdits() {
+    Form1 form;
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    form.TextAA->moveCursor(QTextCursor::End);
+    form.TextAA->insertPlainText(QStringLiteral("\nmore"));
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), kPoliceman + QStringLiteral("\r\nmore"));
+  }
+
+ private:
+  std::unique_ptr<koron::test::ScratchDirectory> scratch_;
+};
+
+QTEST_MAIN(HandlersTest)
+#include "handlers_test.moc"

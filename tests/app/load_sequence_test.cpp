@@ -1,0 +1,215 @@
+// What the window holds once it has loaded, from the files in its working directory, and the
+// position file it reads at load and writes at unload.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QtTest>
+
+#include "app/application_setup.h"
+#include "app/form1.h"
+#include "tests/app/app_test_support.h"
+
+using koron::Form1;
+using koron::test::ReadBytes;
+using koron::test::WriteBytes;
+namespace cp932 = koron::test::cp932;
+
+namespace {
+
+QStringList Items(const QComboBox* combo) {
+  QStringList items;
+  for (int i = 0; i < combo->count(); ++i) items.append(combo->itemText(i));
+  return items;
+}
+
+QStringList Numbers(int last) {
+  QStringList numbers;
+  for (int i = 0; i <= last; ++i) numbers.append(QString::number(i));
+  return numbers;
+}
+
+// Headers of the first list: names in Japanese, a duplicate, an empty name, a name with blanks,
+// and lines that only look like headers.
+QByteArray FirstList() {
+  return "made by hand\r\n"
+         "[" +
+         cp932::kNeko + "]\r\n" + cp932::kOmega +
+         "\r\n"
+         "[Dog]\r\n"
+         " [not a header]\r\n"
+         "[" +
+         cp932::kSo +
+         "]\r\nx\r\n"
+         "[]\r\n"
+         "[Dog]\r\nU-o-U\r\n"
+         "[ a ]\r\n"
+         "[half\r\n";
+}
+
+QStringList FirstListNames() {
+  return {QString::fromUtf16(u"\u306D\u3053"),
+          QStringLiteral("Dog"),
+          QString::fromUtf16(u"\u30BD"),
+          QString(),
+          QStringLiteral("Dog"),
+          QStringLiteral(" a ")};
+}
+
+QByteArray SecondList() { return "[Cat]\r\n(=o.o=)\r\n[" + cp932::kInu + "]\r\nU-o-U\r\n[Owl]"; }
+
+QStringList SecondListNames() {
+  return {QStringLiteral("Cat"), QString::fromUtf16(u"\u72AC"), QStringLiteral("Owl")};
+}
+
+const QByteArray kNoFile = "<none>";
+
+}  // namespace
+
+class LoadSequenceTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { koron::SetUpApplication(); }
+  void init() {
+    scratch_ = std::make_unique<koron::test::ScratchDirectory>();
+    QVERIFY(scratch_->IsValid());
+  }
+  void cleanup() { scratch_.reset(); }
+
+  void fixedListsAndEmptyBoxes() {
+    Form1 form;
+    QCOMPARE(
+        Items(form.Combo1),
+        QStringList({QString::fromUtf16(u"('\uFF21`)"),
+                     QString::fromUtf16(u"(\uFF9F\u0414\uFF9F) \u30B8\u30E7\u30F3"),
+                     QString::fromUtf16(u"(\uFF9F\u03C9\uFF9F) \u30B8\u30E7\u30BD"),
+                     QString::fromUtf16(u"(\uFF9F\u2200\uFF9F) \u30ED\u30D3\u30F3\u30BD\u30F3"),
+                     QString::fromUtf16(u"(\uFF9F\u30FC\uFF9F) \u30DE\u30B7\u30E5\u30FC"),
+                     QString::fromUtf16(u"('\u2200`) \uFF1F\uFF1F\uFF1F")}));
+    QCOMPARE(form.Combo1->currentIndex(), 0);
+    QCOMPARE(Items(form.Combo2), Numbers(20));
+    QCOMPARE(Items(form.Combo5), Numbers(10));
+    QCOMPARE(Items(form.Combo6), Numbers(10));
+    for (QComboBox* count : {form.Combo2, form.Combo5, form.Combo6}) {
+      QCOMPARE(count->currentIndex(), 0);
+      QCOMPARE(count->currentText(), QStringLiteral("0"));
+    }
+    QVERIFY(!form.Check1->isChecked());
+    QVERIFY(!form.Check2->isChecked());
+    QVERIFY(form.TextAA->toPlainText().isEmpty());
+    QVERIFY(form.TextAA2->toPlainText().isEmpty());
+  }
+
+  void templateLists_data() {
+    QTest::addColumn<bool>("firstPresent");
+    QTest::addColumn<bool>("secondPresent");
+    QTest::newRow("both files") << true << true;
+    QTest::newRow("neither file") << false << false;
+    QTest::newRow("only the first") << true << false;
+    QTest::newRow("only the second") << false << true;
+  }
+
+  void templateLists() {
+    QFETCH(bool, firstPresent);
+    QFETCH(bool, secondPresent);
+    if (firstPresent) WriteBytes(QStringLiteral("AAList_01.txt"), FirstList());
+    if (secondPresent) WriteBytes(QStringLiteral("AAList_02.txt"), SecondList());
+
+    Form1 form;
+    const QStringList first =
+        QStringList({QString()}) + (firstPresent ? FirstListNames() : QStringList());
+    QCOMPARE(Items(form.Combo3), first);
+    QCOMPARE(form.Combo3->currentIndex(), -1);
+    QCOMPARE(form.Combo3->currentText(), QString());
+    QCOMPARE(Items(form.Combo4), secondPresent ? SecondListNames() : QStringList());
+    QCOMPARE(form.Combo4->currentIndex(), -1);
+    QCOMPARE(form.Combo4->currentText(), QString());
+    // The lists are filled whatever the template files hold.
+    QCOMPARE(form.Combo2->count(), 21);
+  }
+
+  void positionReadAtLoad_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QPoint>("expected");
+
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QByteArray bottom = QByteArray::number((screen.bottom() - 10) * 15);
+
+    QTest::newRow("saved") << QByteArray("[TOP]\r\n 2400 \r\n[LEFT]\r\n 3600 \r\n")
+                           << QPoint(240, 160);
+    QTest::newRow("no file") << kNoFile << QPoint(0, 0);
+    QTest::newRow("left only") << QByteArray("[LEFT]\r\n1500\r\n") << QPoint(100, 0);
+    QTest::newRow("between pixels")
+        << QByteArray("[TOP]\r\n1507\r\n[LEFT]\r\n1493\r\n") << QPoint(100, 100);
+    QTest::newRow("marker as last line")
+        << QByteArray("[LEFT]\r\n3600\r\n[TOP]\r\n") << QPoint(0, 0);
+    // Positions where no screen shows the title bar count as refused.
+    QTest::newRow("beyond every screen")
+        << QByteArray("[TOP]\r\n 150000 \r\n[LEFT]\r\n 150000 \r\n") << QPoint(0, 0);
+    QTest::newRow("title bar above the screen")
+        << QByteArray("[TOP]\r\n-300\r\n[LEFT]\r\n1500\r\n") << QPoint(0, 0);
+    QTest::newRow("title bar cut by the bottom edge")
+        << QByteArray("[TOP]\r\n" + bottom + "\r\n[LEFT]\r\n1500\r\n") << QPoint(0, 0);
+    QTest::newRow("largest numbers")
+        << QByteArray("[TOP]\r\n2147483647\r\n[LEFT]\r\n-2147483648\r\n") << QPoint(0, 0);
+  }
+
+  void positionReadAtLoad() {
+    QFETCH(QByteArray, file);
+    QFETCH(QPoint, expected);
+    if (file != kNoFile) WriteBytes(QStringLiteral("MARU.ini"), file);
+
+    Form1 form;
+    QCOMPARE(form.pos(), expected);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.pos(), expected);
+  }
+
+  void positionWrittenAtUnload_data() {
+    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("somewhere") << QPoint(240, 160)
+                               << QByteArray("[TOP]\r\n 2400 \r\n[LEFT]\r\n 3600 \r\n");
+    QTest::newRow("top left corner")
+        << QPoint(0, 0) << QByteArray("[TOP]\r\n 0 \r\n[LEFT]\r\n 0 \r\n");
+    QTest::newRow("odd pixels") << QPoint(1, 7)
+                                << QByteArray("[TOP]\r\n 105 \r\n[LEFT]\r\n 15 \r\n");
+    // Partly beyond the left edge: the file keeps what it held.
+    QTest::newRow("negative left") << QPoint(-20, 30) << QByteArray("[TOP]\r\n 45 \r\n");
+  }
+
+  void positionWrittenAtUnload() {
+    QFETCH(QPoint, position);
+    QFETCH(QByteArray, expected);
+    WriteBytes(QStringLiteral("MARU.ini"), "[TOP]\r\n 45 \r\n");
+
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.move(position);
+    QTRY_COMPARE(form.pos(), position);
+    QVERIFY(form.close());
+    QCOMPARE(ReadBytes(QStringLiteral("MARU.ini")), expected);
+  }
+
+  void positionKeptFromOneRunToTheNext() {
+    {
+      Form1 form;
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      form.move(123, 45);
+      QVERIFY(form.close());
+    }
+    Form1 again;
+    QCOMPARE(again.pos(), QPoint(123, 45));
+  }
+
+ private:
+  std::unique_ptr<koron::test::ScratchDirectory> scratch_;
+};
+
+QTEST_MAIN(LoadSequenceTest)
+#include "load_sequence_test.moc"

@@ -80,7 +80,8 @@ bool LineReader::OpenBytes(std::string_view bytes) noexcept {
 bool LineReader::Begin() noexcept {
   try {
     // Room for a full chunk behind a partly read line, without growing for ordinary lines.
-    buffer_.resize(2 * chunk_size_);
+    // Bytes in memory need no more room than they take.
+    buffer_.resize(from_memory_ ? std::min(2 * chunk_size_, memory_.size()) : 2 * chunk_size_);
   } catch (const std::bad_alloc&) {
     Close();
     return false;
@@ -115,6 +116,7 @@ void LineReader::Fail() noexcept {
 std::size_t LineReader::ReadSome(char* destination, std::size_t capacity) noexcept {
   if (from_memory_) {
     std::size_t count = std::min(capacity, memory_.size());
+    if (count == 0) return 0;
     std::memcpy(destination, memory_.data(), count);
     memory_.remove_prefix(count);
     return count;
@@ -136,15 +138,16 @@ bool LineReader::Refill() noexcept {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() - end_ < chunk_size_) {
+  const std::size_t wanted = from_memory_ ? std::min(chunk_size_, memory_.size()) : chunk_size_;
+  if (buffer_.size() - end_ < wanted) {
     try {
-      buffer_.resize(std::max(buffer_.size() * 2, end_ + chunk_size_));
+      buffer_.resize(std::max(buffer_.size() * 2, end_ + wanted));
     } catch (const std::bad_alloc&) {
       Fail();
       return false;
     }
   }
-  std::size_t count = ReadSome(buffer_.data() + end_, chunk_size_);
+  std::size_t count = ReadSome(buffer_.data() + end_, wanted);
   if (count == 0) {
     at_eof_ = true;
     return false;

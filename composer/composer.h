@@ -3,9 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "composer/picture_lines.h"
 #include "composer/procession_choices.h"
 
 namespace koron {
+
+// Code units of each line of the picture ComposePicture would return, from the choices alone.
+LineLengths PictureLineLengths(const ProcessionChoices& choices);
 
 // Length in UTF-16 code units of the picture ComposePicture would return; computed from the
 // choices alone, without building anything.

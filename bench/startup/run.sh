@@ -4,12 +4,14 @@
 #   bench/startup/run.sh [BUILD_DIR] [RUNS]
 #
 # The tool starts in a temporary directory holding two list files of 5,000 templates each (code
-# page 932, CR LF). Times run from the start of the program to its window being mapped; the
-# programs alternate, so that both see the same machine load.
+# page 932, CR LF), then in an empty one. Times run from the start of the program to its window
+# being mapped; the programs alternate, so that both see the same machine load.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
 runs=${2:-20}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -56,4 +58,11 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 echo "start-up to the first mapped window; list files: 2 x 5,000 templates ($(du -h "$work/AAList_01.txt" | cut -f1) each)"
 echo "machine: $(nproc) cores, $(uname -sr)"
 "$build/bench/startup/startup_probe" "$runs" "$work" "$build/bench/startup/bare_window" \
+  "$build/app/koron-aa"
+
+# The same without list files separates the lists' share from the window's own.
+mkdir "$work/empty"
+echo
+echo "without list files:"
+"$build/bench/startup/startup_probe" "$runs" "$work/empty" "$build/bench/startup/bare_window" \
   "$build/app/koron-aa"

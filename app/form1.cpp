@@ -97,7 +97,6 @@ QComboBox* NewList(QWidget* parent, bool editable) {
     // Typed text is a value, never a new item, and is not completed from the items.
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setCompleter(nullptr);
-    combo->lineEdit()->setMaxLength(32767);
   }
   return combo;
 }

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_icon.h"
 #include "app/app_version.h"
@@ -119,8 +120,20 @@ QPlainTextEdit* NewTextBox(QWidget* parent) {
   return box;
 }
 
+// Items go in with one call per list: added one by one, each would signal the model's change
+// and restart the box's layout timer, which costs more than the items themselves for long lists.
 void AddNumberItems(QComboBox* combo, int last) {
-  for (int i = 0; i <= last; ++i) combo->addItem(QString::number(i));
+  QStringList items;
+  items.reserve(last + 1);
+  for (int i = 0; i <= last; ++i) items.append(QString::number(i));
+  combo->addItems(items);
+}
+
+void AddTemplateNames(QComboBox* combo, const std::vector<std::u16string>& names) {
+  QStringList items;
+  items.reserve(static_cast<qsizetype>(names.size()));
+  for (const std::u16string& name : names) items.append(QString::fromStdU16String(name));
+  combo->addItems(items);
 }
 
 }  // namespace
@@ -240,7 +253,9 @@ void Form1::Form_Load() {
 
   // From here on a failing step is skipped and the next one runs.
   try {
-    for (const char16_t* face : kFaceItems) Combo1->addItem(Q(face));
+    QStringList faces;
+    for (const char16_t* face : kFaceItems) faces.append(Q(face));
+    Combo1->addItems(faces);
     Combo1->setCurrentIndex(0);
   } catch (...) {
   }
@@ -265,16 +280,12 @@ void Form1::Form_Load() {
   } catch (...) {
   }
   try {
-    for (const std::u16string& name : ListTemplateNames(kPictureListFile)) {
-      Combo3->addItem(QString::fromStdU16String(name));
-    }
+    AddTemplateNames(Combo3, ListTemplateNames(kPictureListFile));
     Combo3->setCurrentIndex(-1);
   } catch (...) {
   }
   try {
-    for (const std::u16string& name : ListTemplateNames(kPanelListFile)) {
-      Combo4->addItem(QString::fromStdU16String(name));
-    }
+    AddTemplateNames(Combo4, ListTemplateNames(kPanelListFile));
     Combo4->setCurrentIndex(-1);
   } catch (...) {
   }

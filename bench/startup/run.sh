@@ -16,7 +16,7 @@ build=$(cd "$build" && pwd)
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" --target koron-aa bare_window startup_probe >/dev/null
+cmake --build "$build" --target koron-aa bare_window startup_probe startup_phases >/dev/null
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -45,7 +45,8 @@ make_list AAList_02.txt "表示テンプレート"
 mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
 export XDG_RUNTIME_DIR=$work/runtime
 exec 5>"$work/display"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 2>"$work/xvfb.log" &
+# No reset when the last client leaves: the phases below run one program at a time.
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
 xvfb_pid=$!
 exec 5>&-
 for _ in $(seq 100); do
@@ -66,3 +67,8 @@ echo
 echo "without list files:"
 "$build/bench/startup/startup_probe" "$runs" "$work/empty" "$build/bench/startup/bare_window" \
   "$build/app/koron-aa"
+
+# Where the tool's own time goes, measured inside the process (the time before main() excluded).
+echo
+echo "the tool's phases with the list files, to its first paint:"
+(cd "$work" && "$build/bench/startup/startup_phases" "$runs")

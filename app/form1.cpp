@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringListModel>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,14 @@
 #include "text/number_reading.h"
 
 namespace koron {
+
+// The names of both list files. An empty optional stands for a read that failed, whose step of
+// the load sequence is then skipped.
+struct TemplateNameLists {
+  std::optional<QStringList> picture;
+  std::optional<QStringList> panel;
+};
+
 namespace {
 
 // Client area in twips.
@@ -129,11 +138,44 @@ void AddNumberItems(QComboBox* combo, int last) {
   combo->addItems(items);
 }
 
-void AddTemplateNames(QComboBox* combo, const std::vector<std::u16string>& names) {
+QStringList ReadTemplateNames(const char* path) {
+  const std::vector<std::u16string> names = ListTemplateNames(path);
   QStringList items;
   items.reserve(static_cast<qsizetype>(names.size()));
   for (const std::u16string& name : names) items.append(QString::fromStdU16String(name));
-  combo->addItems(items);
+  return items;
+}
+
+// A template list holds its names in a string list model: one string each, where the combo box's
+// own model would make an item object per name (thousands in a large list file).
+QComboBox* NewTemplateList(QWidget* parent) {
+  QComboBox* combo = NewList(parent, false);
+  combo->setModel(new QStringListModel(combo));
+  return combo;
+}
+
+void AppendTemplateNames(QComboBox* combo, const QStringList& names) {
+  auto* model = qobject_cast<QStringListModel*>(combo->model());
+  if (model == nullptr) {
+    combo->addItems(names);
+    return;
+  }
+  if (names.isEmpty()) return;
+  // One reset of the model rather than a change signal per name.
+  model->setStringList(model->stringList() + names);
+}
+
+TemplateNameLists ReadTemplateNameLists() noexcept {
+  TemplateNameLists lists;
+  try {
+    lists.picture = ReadTemplateNames(kPictureListFile);
+  } catch (...) {
+  }
+  try {
+    lists.panel = ReadTemplateNames(kPanelListFile);
+  } catch (...) {
+  }
+  return lists;
 }
 
 }  // namespace
@@ -153,8 +195,13 @@ Form1::Form1(QWidget* parent)
   setFont(WindowDefaultFont());
   setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 
+  // The list files are read on another thread while the controls are built; their names still go
+  // into the lists at their own steps of the load sequence. Without a thread to spare, they are
+  // read at those steps.
+  std::future<TemplateNameLists> names =
+      std::async(std::launch::async | std::launch::deferred, ReadTemplateNameLists);
   CreateControls();
-  Form_Load();
+  Form_Load(names);
   Combo2->setFocus(Qt::OtherFocusReason);
 }
 
@@ -168,8 +215,8 @@ void Form1::CreateControls() {
 
   Combo1 = NewList(this, false);
   Combo2 = NewList(this, true);
-  Combo3 = NewList(this, false);
-  Combo4 = NewList(this, false);
+  Combo3 = NewTemplateList(this);
+  Combo4 = NewTemplateList(this);
   Combo5 = NewList(this, true);
   Combo6 = NewList(this, true);
   Check1 = new QCheckBox(Q(u"追加のみ"), this);
@@ -242,7 +289,7 @@ void Form1::CreateControls() {
   connect(Label2, &StripLabel::doubleClicked, this, &Form1::Label2_DblClick);
 }
 
-void Form1::Form_Load() {
+void Form1::Form_Load(std::future<TemplateNameLists>& names) {
   // Step 1 has its own fallback: any failure puts the window at 0, 0.
   try {
     const WindowPosition position = LoadWindowPosition();
@@ -279,14 +326,23 @@ void Form1::Form_Load() {
     Combo3->setCurrentIndex(-1);
   } catch (...) {
   }
+  std::optional<TemplateNameLists> lists;
   try {
-    AddTemplateNames(Combo3, ListTemplateNames(kPictureListFile));
-    Combo3->setCurrentIndex(-1);
+    lists = names.get();
   } catch (...) {
   }
   try {
-    AddTemplateNames(Combo4, ListTemplateNames(kPanelListFile));
-    Combo4->setCurrentIndex(-1);
+    if (lists && lists->picture) {
+      AppendTemplateNames(Combo3, *lists->picture);
+      Combo3->setCurrentIndex(-1);
+    }
+  } catch (...) {
+  }
+  try {
+    if (lists && lists->panel) {
+      AppendTemplateNames(Combo4, *lists->panel);
+      Combo4->setCurrentIndex(-1);
+    }
   } catch (...) {
   }
 }

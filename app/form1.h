@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <future>
 
 #include "composer/procession_choices.h"
 
@@ -16,6 +17,7 @@ class QPushButton;
 namespace koron {
 
 class StripLabel;
+struct TemplateNameLists;
 
 // Template list files and the position file, opened by bare name in the working directory.
 inline constexpr char kPictureListFile[] = "AAList_01.txt";
@@ -69,7 +71,8 @@ class Form1 : public QWidget {
 
  private:
   void CreateControls();
-  void Form_Load();
+  // `names`: the list files' names, being read on another thread since construction began.
+  void Form_Load(std::future<TemplateNameLists>& names);
   void Form_Unload();
   void MoveToSavedPosition(int topTwips, int leftTwips);
 };

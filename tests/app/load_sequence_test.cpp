@@ -129,6 +129,31 @@ class LoadSequenceTest : public QObject {
     QCOMPARE(form.Combo2->count(), 21);
   }
 
+  // Large files: every name in file order, the first list still led by its empty item, and the
+  // lists as usable as short ones.
+  void longTemplateLists() {
+    QByteArray first, second;
+    QStringList firstNames({QString()}), secondNames;
+    for (int i = 0; i < 5000; ++i) {
+      const QByteArray number = QByteArray::number(i);
+      first += "[a" + number + "]\r\nline\r\n";
+      second += "[" + cp932::kInu + number + "]\r\n" + cp932::kOmega + "\r\n";
+      firstNames.append(QStringLiteral("a") + QString::number(i));
+      secondNames.append(QString::fromUtf16(u"\u72AC") + QString::number(i));
+    }
+    WriteBytes(QStringLiteral("AAList_01.txt"), first);
+    WriteBytes(QStringLiteral("AAList_02.txt"), second);
+
+    Form1 form;
+    QCOMPARE(Items(form.Combo3), firstNames);
+    QCOMPARE(Items(form.Combo4), secondNames);
+    QCOMPARE(form.Combo3->currentIndex(), -1);
+    QCOMPARE(form.Combo4->currentIndex(), -1);
+    form.Combo3->setCurrentIndex(4999);
+    QCOMPARE(form.Combo3->currentText(), QStringLiteral("a4998"));
+    QCOMPARE(form.Combo4->findText(secondNames.last()), 4999);
+  }
+
   void positionReadAtLoad_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QPoint>("expected");

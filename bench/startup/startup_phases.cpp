@@ -1,11 +1,11 @@
-// Where the tool's start-up time goes: runs the same steps as the tool's main() and prints the
-// time each took, ending once the window has been painted for the first time.
+// Where start-up time goes: runs the steps of the tool's main() and, in alternation, those of
+// bare_window, timing each step inside the process until the window's first paint.
 //
 //   startup_phases [RUNS]     (in the directory holding the list files, with DISPLAY set)
 //
-// With RUNS above 1 the program runs itself that many times, each a fresh process, and prints
-// the median of every phase. The time before main() (loading the libraries) is not included;
-// startup_probe measures the whole.
+// Each run is a fresh process; after one discarded run of each program, prints the median of
+// every step for both, side by side. The time before main() (loading the libraries) is not
+// included; startup_probe measures the whole.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,12 +20,13 @@
 #include <vector>
 
 #include "app/application_setup.h"
+#include "app/fonts.h"
 #include "app/form1.h"
 #include "app/platform_choice.h"
 
 namespace {
 
-constexpr const char* kPhases[] = {"QApplication", "SetUpApplication", "Form1", "show",
+constexpr const char* kPhases[] = {"QApplication", "set-up, font wait", "window built", "show",
                                    "first paint"};
 constexpr int kPhaseCount = 5;
 
@@ -45,17 +46,53 @@ class FirstPaint : public QObject {
   }
 };
 
-int RunOnce(int argc, char** argv) {
+void PrintLaps(const double* marks) {
+  double previous = 0;
+  for (int i = 0; i < kPhaseCount; ++i) {
+    std::printf("%.3f%c", marks[i] - previous, i + 1 < kPhaseCount ? ' ' : '\n');
+    previous = marks[i];
+  }
+}
+
+// The steps of bare_window.cpp.
+int RunBare(int argc, char** argv) {
   QElapsedTimer timer;
   timer.start();
   double marks[kPhaseCount];
   int mark = 0;
   auto lap = [&] { marks[mark++] = static_cast<double>(timer.nsecsElapsed()) / 1e6; };
 
+  QApplication app(argc, argv);
+  lap();
+  lap();
+  QWidget window;
+  window.setWindowTitle(QStringLiteral("bare window"));
+  window.setFixedSize(603, 294);
+  lap();
+  FirstPaint watch;
+  window.installEventFilter(&watch);
+  window.show();
+  lap();
+  QApplication::exec();
+  lap();
+  PrintLaps(marks);
+  return 0;
+}
+
+int RunTool(int argc, char** argv) {
+  QElapsedTimer timer;
+  timer.start();
+  double marks[kPhaseCount];
+  int mark = 0;
+  auto lap = [&] { marks[mark++] = static_cast<double>(timer.nsecsElapsed()) / 1e6; };
+
+  // The steps of app/main.cpp.
   koron::ApplyPreferredPlatform(argc, argv);
+  koron::FontConfigWarmUp fontConfig;
   QApplication app(argc, argv);
   lap();
   koron::SetUpApplication();
+  fontConfig.Wait();
   lap();
   koron::Form1 form;
   lap();
@@ -65,57 +102,69 @@ int RunOnce(int argc, char** argv) {
   lap();
   QApplication::exec();
   lap();
-
-  double previous = 0;
-  for (int i = 0; i < kPhaseCount; ++i) {
-    std::printf("%.3f%c", marks[i] - previous, i + 1 < kPhaseCount ? ' ' : '\n');
-    previous = marks[i];
-  }
+  PrintLaps(marks);
   return 0;
+}
+
+// Runs this program on `what` ("bare" or "tool") in a fresh process and reads its step times.
+bool RunChild(const char* self, const char* what, double* steps) {
+  int pipes[2];
+  if (pipe(pipes) != 0) return false;
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    dup2(pipes[1], STDOUT_FILENO);
+    close(pipes[0]);
+    close(pipes[1]);
+    execl(self, self, "1", what, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipes[1]);
+  std::string out;
+  char buffer[256];
+  for (ssize_t n; (n = read(pipes[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+  close(pipes[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return std::sscanf(out.c_str(), "%lf %lf %lf %lf %lf", &steps[0], &steps[1], &steps[2], &steps[3],
+                     &steps[4]) == kPhaseCount;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
-  if (runs <= 1) return RunOnce(argc, argv);
+  const std::string what = argc > 2 ? argv[2] : "tool";
+  if (runs <= 1) return what == "bare" ? RunBare(1, argv) : RunTool(1, argv);
 
-  std::vector<double> times[kPhaseCount];
+  // [program][step]: 0 bare, 1 tool.
+  std::vector<double> times[2][kPhaseCount];
   for (int r = 0; r <= runs; ++r) {
-    int pipes[2];
-    if (pipe(pipes) != 0) return 1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-      dup2(pipes[1], STDOUT_FILENO);
-      close(pipes[0]);
-      close(pipes[1]);
-      execl(argv[0], argv[0], static_cast<char*>(nullptr));
-      _exit(127);
+    for (int p = 0; p < 2; ++p) {
+      double steps[kPhaseCount];
+      if (!RunChild(argv[0], p == 0 ? "bare" : "tool", steps)) {
+        std::fprintf(stderr, "run %d failed\n", r);
+        return 1;
+      }
+      if (r == 0) continue;  // warm-up
+      for (int i = 0; i < kPhaseCount; ++i) times[p][i].push_back(steps[i]);
     }
-    close(pipes[1]);
-    std::string out;
-    char buffer[256];
-    for (ssize_t n; (n = read(pipes[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
-    close(pipes[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (r == 0) continue;  // warm-up
-    double v[kPhaseCount];
-    if (std::sscanf(out.c_str(), "%lf %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3], &v[4]) !=
-        kPhaseCount) {
-      std::fprintf(stderr, "run %d failed\n", r);
-      return 1;
-    }
-    for (int i = 0; i < kPhaseCount; ++i) times[i].push_back(v[i]);
   }
-  double total = 0;
+  std::printf("%-20s %12s %12s   (medians of %d runs, ms)\n", "step", "bare window", "tool", runs);
+  double total[2] = {0, 0};
   for (int i = 0; i < kPhaseCount; ++i) {
-    std::sort(times[i].begin(), times[i].end());
-    const double median = times[i][times[i].size() / 2];
-    total += median;
-    std::printf("%-18s median %6.2f ms   min %6.2f   max %6.2f\n", kPhases[i], median,
-                times[i].front(), times[i].back());
+    const double bare = Median(times[0][i]);
+    const double tool = Median(times[1][i]);
+    total[0] += bare;
+    total[1] += tool;
+    std::printf("%-20s %12.2f %12.2f\n", kPhases[i], bare, tool);
   }
-  std::printf("%-18s        %6.2f ms   (%d runs)\n", "sum of medians", total, runs);
+  std::printf("%-20s %12.2f %12.2f\n", "sum", total[0], total[1]);
   return 0;
 }

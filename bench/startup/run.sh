@@ -68,7 +68,8 @@ echo "without list files:"
 "$build/bench/startup/startup_probe" "$runs" "$work/empty" "$build/bench/startup/bare_window" \
   "$build/app/koron-aa"
 
-# Where the tool's own time goes, measured inside the process (the time before main() excluded).
+# Where the time goes, step by step inside each process (loading the libraries excluded), to the
+# window's first paint.
 echo
-echo "the tool's phases with the list files, to its first paint:"
+echo "steps inside the process, with the list files:"
 (cd "$work" && "$build/bench/startup/startup_phases" "$runs")

@@ -29,13 +29,6 @@
 
 namespace koron {
 
-// The names of both list files. An empty optional stands for a read that failed, whose step of
-// the load sequence is then skipped.
-struct TemplateNameLists {
-  std::optional<QStringList> picture;
-  std::optional<QStringList> panel;
-};
-
 namespace {
 
 // Client area in twips.
@@ -165,19 +158,6 @@ void AppendTemplateNames(QComboBox* combo, const QStringList& names) {
   model->setStringList(model->stringList() + names);
 }
 
-TemplateNameLists ReadTemplateNameLists() noexcept {
-  TemplateNameLists lists;
-  try {
-    lists.picture = ReadTemplateNames(kPictureListFile);
-  } catch (...) {
-  }
-  try {
-    lists.panel = ReadTemplateNames(kPanelListFile);
-  } catch (...) {
-  }
-  return lists;
-}
-
 }  // namespace
 
 QString MainCaption() {
@@ -195,13 +175,8 @@ Form1::Form1(QWidget* parent)
   setFont(WindowDefaultFont());
   setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 
-  // The list files are read on another thread while the controls are built; their names still go
-  // into the lists at their own steps of the load sequence. Without a thread to spare, they are
-  // read at those steps.
-  std::future<TemplateNameLists> names =
-      std::async(std::launch::async | std::launch::deferred, ReadTemplateNameLists);
   CreateControls();
-  Form_Load(names);
+  Form_Load();
   Combo2->setFocus(Qt::OtherFocusReason);
 }
 
@@ -289,7 +264,7 @@ void Form1::CreateControls() {
   connect(Label2, &StripLabel::doubleClicked, this, &Form1::Label2_DblClick);
 }
 
-void Form1::Form_Load(std::future<TemplateNameLists>& names) {
+void Form1::Form_Load() {
   // Step 1 has its own fallback: any failure puts the window at 0, 0.
   try {
     const WindowPosition position = LoadWindowPosition();
@@ -326,23 +301,15 @@ void Form1::Form_Load(std::future<TemplateNameLists>& names) {
     Combo3->setCurrentIndex(-1);
   } catch (...) {
   }
-  std::optional<TemplateNameLists> lists;
+  // One list file at a time, each read to its end before the next is opened.
   try {
-    lists = names.get();
+    AppendTemplateNames(Combo3, ReadTemplateNames(kPictureListFile));
+    Combo3->setCurrentIndex(-1);
   } catch (...) {
   }
   try {
-    if (lists && lists->picture) {
-      AppendTemplateNames(Combo3, *lists->picture);
-      Combo3->setCurrentIndex(-1);
-    }
-  } catch (...) {
-  }
-  try {
-    if (lists && lists->panel) {
-      AppendTemplateNames(Combo4, *lists->panel);
-      Combo4->setCurrentIndex(-1);
-    }
+    AppendTemplateNames(Combo4, ReadTemplateNames(kPanelListFile));
+    Combo4->setCurrentIndex(-1);
   } catch (...) {
   }
 }

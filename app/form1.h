@@ -3,7 +3,6 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <future>
 
 #include "composer/procession_choices.h"
 
@@ -17,7 +16,6 @@ class QPushButton;
 namespace koron {
 
 class StripLabel;
-struct TemplateNameLists;
 
 // Template list files and the position file, opened by bare name in the working directory.
 inline constexpr char kPictureListFile[] = "AAList_01.txt";
@@ -71,8 +69,7 @@ class Form1 : public QWidget {
 
  private:
   void CreateControls();
-  // `names`: the list files' names, being read on another thread since construction began.
-  void Form_Load(std::future<TemplateNameLists>& names);
+  void Form_Load();
   void Form_Unload();
   void MoveToSavedPosition(int topTwips, int leftTwips);
 };

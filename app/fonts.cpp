@@ -1,11 +1,5 @@
 #include "app/fonts.h"
 
-#include <system_error>
-
-#ifdef KORON_HAVE_FONTCONFIG
-#include <fontconfig/fontconfig.h>
-#endif
-
 namespace koron {
 
 QString ControlFaceName() {
@@ -47,21 +41,5 @@ QFont ControlFont(qreal pointSize) {
 }
 
 QFont WindowDefaultFont() { return ControlFont(9.0); }
-
-FontConfigWarmUp::FontConfigWarmUp() noexcept {
-#ifdef KORON_HAVE_FONTCONFIG
-  try {
-    // Loads the default configuration, the one Qt asks for; a second call finds it loaded.
-    thread_ = std::thread([] { FcInit(); });
-  } catch (const std::system_error&) {
-  }
-#endif
-}
-
-FontConfigWarmUp::~FontConfigWarmUp() { Wait(); }
-
-void FontConfigWarmUp::Wait() noexcept {
-  if (thread_.joinable()) thread_.join();
-}
 
 }  // namespace koron

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libicu-dev libfontconfig-dev
+  qt6-base-dev qt6-base-dev-tools libicu-dev
   # tests, benchmarks, fuzzing, sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the text-art fonts the window asks for, and a Japanese fallback

@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr const char* kPhases[] = {"QApplication", "set-up, font wait", "window built", "show",
+constexpr const char* kPhases[] = {"QApplication", "set-up", "window built", "show",
                                    "first paint"};
 constexpr int kPhaseCount = 5;
 
@@ -88,11 +88,9 @@ int RunTool(int argc, char** argv) {
 
   // The steps of app/main.cpp.
   koron::ApplyPreferredPlatform(argc, argv);
-  koron::FontConfigWarmUp fontConfig;
   QApplication app(argc, argv);
   lap();
   koron::SetUpApplication();
-  fontConfig.Wait();
   lap();
   koron::Form1 form;
   lap();

@@ -322,6 +322,17 @@ class HandlersTest : public QObject {
     QCOMPARE(koron::BoxText(form.TextAA2), QString());
   }
 
+  void lineFeedInsideATemplateLineSurvivesTheCopy() {
+    // A line feed that follows no carriage return is part of its line, not a line end.
+    WriteBytes(QStringLiteral("AAList_02.txt"), "[Cat]\r\n/\\\n\\/\r\nend\r\n");
+    Form1 form;
+    form.Combo4->setCurrentIndex(0);
+    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("/\\\n\\/\r\nend\r\n"));
+    QCOMPARE(form.TextAA2->blockCount(), 3);  // shown as two lines and the empty last one
+  }
+
   void copy_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("text");      // put into the button's box

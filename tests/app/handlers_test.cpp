@@ -36,7 +36,7 @@ QByteArray FirstList() {
          "[Gone]\r\nsoon\r\n";
 }
 
-// The worked example: a name twice, the first time without a body.
+// A list of animals: a name twice, the first time without a body.
 QByteArray SecondList() {
   return "made by hand\r\n[Cat]\r\n(=o.o=)\r\n\r\n[Dog]\r\n[Bird]\r\n(v)\r\n[Dog]\r\nU-o-U\r\n"
          "[" +

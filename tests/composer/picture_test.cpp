@@ -73,16 +73,16 @@ const std::u16string kOneBearerAlone =
     u"　(　 )＼_国ノ\r\n"
     u"　 | |　　.<　>";
 
-struct WorkedExample {
+struct KnownPicture {
   const char* name;
   ProcessionChoices choices;
   PictureLines lines;  // expected
   std::uint64_t length;
 };
 
-void PrintTo(const WorkedExample& example, std::ostream* out) { *out << example.name; }
+void PrintTo(const KnownPicture& example, std::ostream* out) { *out << example.name; }
 
-std::vector<WorkedExample> WorkedExamples() {
+std::vector<KnownPicture> KnownPictures() {
   const std::u16string_view top = TopLineStart, face = FaceLineStart, body = BodyLineStart,
                             legs = LegLineStart;
   return {
@@ -142,10 +142,10 @@ std::vector<WorkedExample> WorkedExamples() {
   };
 }
 
-class WorkedExampleTest : public ::testing::TestWithParam<WorkedExample> {};
+class KnownPictureTest : public ::testing::TestWithParam<KnownPicture> {};
 
-TEST_P(WorkedExampleTest, ComposesTheWholeText) {
-  const WorkedExample& example = GetParam();
+TEST_P(KnownPictureTest, ComposesTheWholeText) {
+  const KnownPicture& example = GetParam();
   const PictureLines built = BuildLines(example.choices);
   EXPECT_EQ(built.TopLine, example.lines.TopLine);
   EXPECT_EQ(built.FaceLine, example.lines.FaceLine);
@@ -158,8 +158,8 @@ TEST_P(WorkedExampleTest, ComposesTheWholeText) {
   EXPECT_EQ(PictureLength(example.choices), example.length);
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, WorkedExampleTest, ::testing::ValuesIn(WorkedExamples()),
-                         [](const ::testing::TestParamInfo<WorkedExample>& info) {
+INSTANTIATE_TEST_SUITE_P(Examples, KnownPictureTest, ::testing::ValuesIn(KnownPictures()),
+                         [](const ::testing::TestParamInfo<KnownPicture>& info) {
                            return std::string(info.param.name);
                          });
 

@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from session import ABOUT_TITLE, MAIN_TITLE, App, Failure, XServer, missing_tools, wait_until
+from x_session import ABOUT_TITLE, MAIN_TITLE, App, Failure, XServer, missing_tools, wait_until
 
 CRLF = "\r\n"
 
@@ -71,7 +71,7 @@ THREE_MARCHERS = CRLF.join([
     "　(　 )Ｖノ ）. ノ ）. ノ ）",
     "　 | |　　| | .　| | .　| | ",
 ])
-assert len(THREE_MARCHERS) == 74  # the length the worked example gives, in UTF-16 code units
+assert len(THREE_MARCHERS) == 74  # three marchers of face 0, no ears: 74 UTF-16 code units
 
 # Four marchers of face 4 with ears, two cheering figures, three sign bearers.
 FOUR_MARCHERS_AND_ALL = CRLF.join([

@@ -12,7 +12,7 @@ import sys
 import tempfile
 import time
 
-from session import App, Failure, XServer, missing_tools, wait_until
+from x_session import App, Failure, XServer, missing_tools, wait_until
 
 
 def main():

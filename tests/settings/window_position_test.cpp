@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "tests/text/scratch_dir.h"
@@ -71,6 +72,8 @@ struct FormatCase {
   const char* text;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.text; }
+
 class Format : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(Format, SevenDigitsNoExponent) {
@@ -84,7 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{1500.5f, "1500.5"}, FormatCase{123.456f, "123.456"},
                       FormatCase{9999999.0f, "9999999"}, FormatCase{12345678.0f, "12345680"},
                       FormatCase{16777216.0f, "16777220"}, FormatCase{1e-7f, "0.0000001"},
-                      FormatCase{1.25e-3f, "0.00125"}, FormatCase{3e10f, "30000000000"}));
+                      FormatCase{1.25e-3f, "0.00125"}, FormatCase{3e10f, "30000000000"}),
+    [](const ::testing::TestParamInfo<FormatCase>& info) {
+      return "Case" + std::to_string(info.index);
+    });
 
 TEST(Save, ExactBytes) {
   ScratchDir dir;

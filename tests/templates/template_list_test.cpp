@@ -15,7 +15,7 @@ namespace {
 using testing::ScratchDir;
 using Names = std::vector<std::u16string>;
 
-constexpr char kWorkedExample[] =
+constexpr char kAnimalList[] =
     "made by hand\r\n"
     "[Cat]\r\n"
     "(=o.o=)\r\n"
@@ -27,17 +27,17 @@ constexpr char kWorkedExample[] =
     "U-o-U\r\n"
     "[Owl]";
 
-class WorkedExample : public ::testing::Test {
+class AnimalList : public ::testing::Test {
  protected:
   ScratchDir dir_;
-  std::string path_ = dir_.Write("AAList_02.txt", kWorkedExample);
+  std::string path_ = dir_.Write("AAList_02.txt", kAnimalList);
 };
 
-TEST_F(WorkedExample, ListsAllHeadersInOrder) {
+TEST_F(AnimalList, ListsAllHeadersInOrder) {
   EXPECT_EQ(ListTemplateNames(path_), (Names{u"Cat", u"Dog", u"Bird", u"Dog", u"Owl"}));
 }
 
-TEST_F(WorkedExample, Lookups) {
+TEST_F(AnimalList, Lookups) {
   EXPECT_EQ(FindTemplateBody(path_, u"Cat"), u"(=o.o=)\r\n\r\n");
   EXPECT_EQ(FindTemplateBody(path_, u"Dog"), u"U-o-U\r\n");
   EXPECT_EQ(FindTemplateBody(path_, u"Bird"), u"(v)\r\n");

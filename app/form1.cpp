@@ -147,15 +147,10 @@ QComboBox* NewTemplateList(QWidget* parent) {
   return combo;
 }
 
+// For the lists made by NewTemplateList: one reset of the model rather than a signal per name.
 void AppendTemplateNames(QComboBox* combo, const QStringList& names) {
-  auto* model = qobject_cast<QStringListModel*>(combo->model());
-  if (model == nullptr) {
-    combo->addItems(names);
-    return;
-  }
-  if (names.isEmpty()) return;
-  // One reset of the model rather than a change signal per name.
-  model->setStringList(model->stringList() + names);
+  auto* model = static_cast<QStringListModel*>(combo->model());
+  if (!names.isEmpty()) model->setStringList(model->stringList() + names);
 }
 
 }  // namespace

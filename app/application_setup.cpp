@@ -4,7 +4,7 @@
 
 #include "app/app_icon.h"
 #include "app/app_version.h"
-#include "app/fonts.h"
+#include "render/fonts.h"
 
 namespace koron {
 

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -17,7 +19,7 @@
 
 #include "app/app_icon.h"
 #include "app/app_version.h"
-#include "app/fonts.h"
+#include "render/fonts.h"
 #include "app/form2.h"
 #include "app/strip_label.h"
 #include "app/text_box.h"
@@ -131,7 +133,7 @@ void AddNumberItems(QComboBox* combo, int last) {
   combo->addItems(items);
 }
 
-QStringList ReadTemplateNames(const char* path) {
+QStringList ReadTemplateNames(const std::string& path) {
   const std::vector<std::u16string> names = ListTemplateNames(path);
   QStringList items;
   items.reserve(static_cast<qsizetype>(names.size()));
@@ -160,10 +162,11 @@ QString MainCaption() {
          QStringLiteral(KORON_APP_VERSION);
 }
 
-Form1::Form1(QWidget* parent)
+Form1::Form1(const QString& folder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint) {
+  folder_ = QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(MainCaption());
   setWindowIcon(AppIcon());
@@ -262,7 +265,7 @@ void Form1::CreateControls() {
 void Form1::Form_Load() {
   // Step 1 has its own fallback: any failure puts the window at 0, 0.
   try {
-    const WindowPosition position = LoadWindowPosition();
+    const WindowPosition position = LoadWindowPosition(FilePath(kPositionFile));
     MoveToSavedPosition(position.Top, position.Left);
   } catch (...) {
     move(0, 0);
@@ -298,12 +301,12 @@ void Form1::Form_Load() {
   }
   // One list file at a time, each read to its end before the next is opened.
   try {
-    AppendTemplateNames(Combo3, ReadTemplateNames(kPictureListFile));
+    AppendTemplateNames(Combo3, ReadTemplateNames(FilePath(kPictureListFile)));
     Combo3->setCurrentIndex(-1);
   } catch (...) {
   }
   try {
-    AppendTemplateNames(Combo4, ReadTemplateNames(kPanelListFile));
+    AppendTemplateNames(Combo4, ReadTemplateNames(FilePath(kPanelListFile)));
     Combo4->setCurrentIndex(-1);
   } catch (...) {
   }
@@ -319,6 +322,10 @@ void Form1::MoveToSavedPosition(int topTwips, int leftTwips) {
   move(target);
 }
 
+std::string Form1::FilePath(const char* name) const {
+  return QFile::encodeName(QDir(folder_).filePath(QString::fromLatin1(name))).toStdString();
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
   Form_Unload();
   QWidget::closeEvent(event);
@@ -329,7 +336,7 @@ void Form1::Form_Unload() {
   try {
     const QPoint frame = pos();
     SaveWindowPosition(static_cast<float>(frame.y()) * kTwipsPerPixel,
-                       static_cast<float>(frame.x()) * kTwipsPerPixel);
+                       static_cast<float>(frame.x()) * kTwipsPerPixel, FilePath(kPositionFile));
   } catch (...) {
   }
 }
@@ -363,7 +370,7 @@ void Form1::Command1_Click() {
   std::u16string body;
   try {
     if (!choices.TemplateName.empty()) {
-      body = FindTemplateBody(kPictureListFile, choices.TemplateName);
+      body = FindTemplateBody(FilePath(kPictureListFile), choices.TemplateName);
     }
   } catch (...) {
   }
@@ -388,7 +395,7 @@ void Form1::Command4_Click() {
   std::u16string body;
   try {
     const std::u16string name = ToU16(Combo4->currentText());
-    if (!name.empty()) body = FindTemplateBody(kPanelListFile, name);
+    if (!name.empty()) body = FindTemplateBody(FilePath(kPanelListFile), name);
   } catch (...) {
   }
   try {

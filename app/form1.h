@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "composer/procession_choices.h"
 
@@ -17,23 +18,16 @@ namespace koron {
 
 class StripLabel;
 
-// Template list files and the position file, opened by bare name in the working directory.
-inline constexpr char kPictureListFile[] = "AAList_01.txt";
-inline constexpr char kPanelListFile[] = "AAList_02.txt";
-
-// The longest picture, in UTF-16 code units, that the compose button builds and shows; a longer
-// one counts as a failed composing step. A count can be typed up to 2147483647, and the text box
-// lays out a line in time growing with its length: on a 2-core machine a picture at this limit
-// takes 0.15 s (marchers) to 0.55 s (sign bearers, the slowest row) of processor time to show,
-// and the time grows in step with the length. Measured with bench_press.
-inline constexpr std::uint64_t kMaxPictureLength = 200'000;
-
 // The main window.
 class Form1 : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Form1(QWidget* parent = nullptr);
+  // `folder` holds the template lists and the position file; empty means the current directory.
+  explicit Form1(const QString& folder = QString(), QWidget* parent = nullptr);
+
+  // The working folder, as an absolute path.
+  const QString& folder() const { return folder_; }
 
   // The controls, named as the tests, the accessibility tree and the handlers know them.
   QComboBox* Combo1 = nullptr;  // face
@@ -72,6 +66,10 @@ class Form1 : public QWidget {
   void Form_Load();
   void Form_Unload();
   void MoveToSavedPosition(int topTwips, int leftTwips);
+  // The path of a file of the working folder, as the core's file functions take it.
+  std::string FilePath(const char* name) const;
+
+  QString folder_;
 };
 
 // The main window's caption, with the version of this build.

@@ -7,6 +7,9 @@ namespace koron {
 
 class LineReader;
 
+// The position file's name in the working folder.
+inline constexpr char kPositionFile[] = "MARU.ini";
+
 // The main window's top-left corner in twips, as kept in MARU.ini.
 struct WindowPosition {
   std::int32_t Top = 0;
@@ -14,11 +17,11 @@ struct WindowPosition {
 };
 
 // Reads the position; 0, 0 when the file is missing or cannot be read completely.
-WindowPosition LoadWindowPosition(const std::string& path = "MARU.ini");
+WindowPosition LoadWindowPosition(const std::string& path = kPositionFile);
 
 // Writes the position, replacing the file only once the new content is safely on disk. Does
 // nothing when either edge is negative or not a number; never throws.
-void SaveWindowPosition(float top, float left, const std::string& path = "MARU.ini");
+void SaveWindowPosition(float top, float left, const std::string& path = kPositionFile);
 
 // The same reading, on a reader already opened.
 WindowPosition ReadWindowPosition(LineReader& reader);

@@ -8,6 +8,11 @@ namespace koron {
 
 class LineReader;
 
+// The two template list files, by their names in the working folder: the templates that can be
+// added to the picture, and those the right half shows.
+inline constexpr char kPictureListFile[] = "AAList_01.txt";
+inline constexpr char kPanelListFile[] = "AAList_02.txt";
+
 // Names of all header lines ("[name]") of a template list file, in file order. A file that
 // cannot be read gives no names.
 std::vector<std::u16string> ListTemplateNames(const std::string& path);

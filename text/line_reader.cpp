@@ -1,5 +1,7 @@
 #include "text/line_reader.h"
 
+#include "text/code_page_932.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unicode/ucnv.h>
@@ -15,8 +17,6 @@
 namespace koron {
 namespace {
 
-// ICU's name for Microsoft's code page 932 (its aliases windows-31j and cp932 lead here too).
-constexpr char kCp932[] = "ibm-943_P15A-2003";
 constexpr char kUtf8[] = "UTF-8";
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
@@ -29,11 +29,6 @@ void WriteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const
   *error = U_ZERO_ERROR;
   ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, error);
 }
-
-// ICU's table follows IBM in swapping three control bytes (0x1A, 0x1C, 0x7F); Microsoft's maps
-// them to themselves like every other byte below 0x80. None of them can be part of a double-byte
-// character, so the line is split at them and they are copied unchanged.
-bool IsSwappedControl(unsigned char byte) { return byte == 0x1A || byte == 0x1C || byte == 0x7F; }
 
 }  // namespace
 
@@ -97,7 +92,7 @@ bool LineReader::Begin() noexcept {
     begin_ = 3;
   }
   UErrorCode error = U_ZERO_ERROR;
-  converter_ = ucnv_open(utf8_ ? kUtf8 : kCp932, &error);
+  converter_ = ucnv_open(utf8_ ? kUtf8 : kCp932ConverterName, &error);
   if (U_SUCCESS(error)) {
     ucnv_setToUCallBack(converter_, WriteReplacementCharacter, nullptr, nullptr, nullptr, &error);
   }
@@ -245,6 +240,7 @@ void LineReader::Decode(std::string_view raw, std::u16string& out) noexcept {
     if (utf8_ || !swapped) {
       ok = DecodePiece(raw, out);
     } else {
+      // The line is split at the swapped control bytes, which are copied unchanged.
       std::size_t start = 0;
       for (std::size_t i = 0; i < raw.size() && ok; ++i) {
         const auto byte = static_cast<unsigned char>(raw[i]);

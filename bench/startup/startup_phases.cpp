@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/application_setup.h"
-#include "app/fonts.h"
+#include "render/fonts.h"
 #include "app/form1.h"
 #include "app/platform_choice.h"
 

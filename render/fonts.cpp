@@ -1,4 +1,4 @@
-#include "app/fonts.h"
+#include "render/fonts.h"
 
 namespace koron {
 

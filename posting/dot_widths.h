@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace koron {
+
+// Advances in 1/64 of a dot, the unit fonts are measured in, so that sums are exact.
+inline constexpr std::int32_t kAdvanceUnitsPerDot = 64;
+
+// The advance of each character in the text-art font, asked of `measure` once per code point and
+// kept for every later line.
+class AdvanceCache {
+ public:
+  using Measure = std::function<std::int32_t(char32_t)>;
+
+  explicit AdvanceCache(Measure measure);
+
+  std::int32_t Advance(char32_t c);
+
+ private:
+  Measure measure_;
+  std::vector<std::int32_t> bmp_;  // by code unit; negative until measured
+  std::vector<std::pair<char32_t, std::int32_t>> beyond_;  // supplementary planes, sorted
+};
+
+// The lines of a text as boards and the picture export take them: a line ends at CR LF, at CR
+// or at LF; a break at the very end starts no further line; the empty text has no lines.
+std::vector<std::u16string_view> SplitLines(std::u16string_view text);
+
+// The width in dots of each line of SplitLines(text): the sum of its code points' advances,
+// rounded up to a whole dot. A lone surrogate counts as U+FFFD.
+std::vector<std::uint32_t> LineWidths(std::u16string_view text, AdvanceCache& advances);
+
+}  // namespace koron

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace koron {
+
+// A text as a Shift_JIS text board keeps it: every character that code page 932 cannot encode
+// (by its round-trip mappings only) is written as a decimal reference "&#N;" of its code point.
+// A character outside the BMP is one reference; a lone surrogate becomes "&#65533;".
+struct ShiftJisSafeText {
+  std::u16string text;
+  // Length of `text` in code page 932: two bytes for CR LF, one for each character of a reference.
+  std::uint64_t bytes = 0;
+};
+
+ShiftJisSafeText MakeShiftJisSafe(std::u16string_view text);
+
+// The code page 932 bytes of MakeShiftJisSafe(text).text.
+std::string EncodeShiftJisSafe(std::u16string_view text);
+
+// The code page 932 bytes of a text, with nothing replaced. When a character has no form, `ok`
+// is false, `bytes` is empty, and `unmapped` (its code point) and `line` (1-based, lines ending
+// at CR LF, CR or LF) say which and where.
+struct Cp932Encoding {
+  bool ok = true;
+  std::string bytes;
+  char32_t unmapped = 0;
+  std::size_t line = 0;
+};
+
+Cp932Encoding EncodeCp932(std::u16string_view text);
+
+}  // namespace koron

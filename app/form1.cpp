@@ -25,6 +25,7 @@
 #include "app/text_box.h"
 #include "app/window_placement.h"
 #include "composer/composer.h"
+#include "composer/face_items.h"
 #include "settings/window_position.h"
 #include "templates/template_list.h"
 #include "text/number_reading.h"
@@ -79,16 +80,6 @@ const char16_t* const kLabel1Captions[6] = {
     u"\uFF21\uFF21選択",    // choice of picture
     u"\uFF0BKORON星王子",   // cheering figures
     u"\uFF0Bど\u30FCも君",  // sign bearers
-};
-
-// The faces; each item begins with the five characters of its face.
-const char16_t* const kFaceItems[6] = {
-    u"('\uFF21`)",
-    u"(\uFF9F\u0414\uFF9F) \u30B8\u30E7\u30F3",
-    u"(\uFF9F\u03C9\uFF9F) \u30B8\u30E7\u30BD",
-    u"(\uFF9F\u2200\uFF9F) \u30ED\u30D3\u30F3\u30BD\u30F3",
-    u"(\uFF9F\u30FC\uFF9F) \u30DE\u30B7\u30E5\u30FC",
-    u"('\u2200`) \uFF1F\uFF1F\uFF1F",
 };
 
 QString Q(const char16_t* text) { return QString::fromUtf16(text); }

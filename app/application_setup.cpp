@@ -1,6 +1,8 @@
 #include "app/application_setup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "app/app_icon.h"
 #include "app/app_version.h"
@@ -17,6 +19,14 @@ void SetUpApplication() {
   SetUpFonts();
   QApplication::setFont(WindowDefaultFont());
   QApplication::setWindowIcon(AppIcon());
+  // The window speaks Japanese whatever the locale, and so do the text boxes' standard menus.
+  auto* translator = new QTranslator(qApp);
+  if (translator->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
 }
 
 }  // namespace koron

@@ -5,27 +5,33 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringListModel>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_icon.h"
 #include "app/app_version.h"
-#include "render/fonts.h"
+#include "app/balloon.h"
 #include "app/form2.h"
+#include "app/list_watcher.h"
 #include "app/strip_label.h"
 #include "app/text_box.h"
 #include "app/window_placement.h"
 #include "composer/composer.h"
 #include "composer/face_items.h"
+#include "render/fonts.h"
 #include "settings/window_position.h"
 #include "templates/template_list.h"
 #include "text/number_reading.h"
@@ -93,6 +99,8 @@ QComboBox* NewList(QWidget* parent, bool editable) {
     // Typed text is a value, never a new item, and is not completed from the items.
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setCompleter(nullptr);
+    // A pasted count is read as it stands, however long; the edit would cut it at 32,767.
+    combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
   }
   return combo;
 }
@@ -124,26 +132,63 @@ void AddNumberItems(QComboBox* combo, int last) {
   combo->addItems(items);
 }
 
-QStringList ReadTemplateNames(const std::string& path) {
-  const std::vector<std::u16string> names = ListTemplateNames(path);
+// A template list holds its names in a string list model: one string each, where the combo box's
+// own model would make an item object per name (hundreds of thousands in a large list file).
+// Every row has the same height, so the drop-down never measures them all, and the box's width
+// is fixed, so it never measures the names either.
+QComboBox* NewTemplateList(QWidget* parent) {
+  QComboBox* combo = NewList(parent, false);
+  combo->setModel(new QStringListModel(combo));
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  if (auto* view = qobject_cast<QListView*>(combo->view())) view->setUniformItemSizes(true);
+  return combo;
+}
+
+QStringList ToQStringList(const std::vector<std::u16string>& names) {
   QStringList items;
   items.reserve(static_cast<qsizetype>(names.size()));
   for (const std::u16string& name : names) items.append(QString::fromStdU16String(name));
   return items;
 }
 
-// A template list holds its names in a string list model: one string each, where the combo box's
-// own model would make an item object per name (thousands in a large list file).
-QComboBox* NewTemplateList(QWidget* parent) {
-  QComboBox* combo = NewList(parent, false);
-  combo->setModel(new QStringListModel(combo));
-  return combo;
+// Why a list stayed empty, in the words of its grey placeholder.
+QString EmptyListReason(const QString& folder, const char* name) {
+  const QString file = QString::fromLatin1(name);
+  const QFileInfo info(QDir(folder).filePath(file));
+  QString reason;
+  if (!info.exists()) {
+    reason = Q(u"%1 がありません");
+  } else if (!info.isFile() || !info.isReadable()) {
+    reason = Q(u"%1 を読めません");
+  } else {
+    reason = Q(u"%1 に名前がありません");
+  }
+  return reason.arg(file) + Q(u"（フォルダ: %1）").arg(QDir::toNativeSeparators(folder));
 }
 
-// For the lists made by NewTemplateList: one reset of the model rather than a signal per name.
-void AppendTemplateNames(QComboBox* combo, const QStringList& names) {
-  auto* model = static_cast<QStringListModel*>(combo->model());
-  if (!names.isEmpty()) model->setStringList(model->stringList() + names);
+QString TooLongText(std::uint64_t length) {
+  return Q(u"ＡＡが長すぎます: %1 文字（上限は %2 文字）")
+      .arg(GroupedNumber(length), GroupedNumber(kMaxPictureLength));
+}
+
+QString TemplateTooLongText() {
+  return Q(u"このＡＡは長すぎます: %1 文字を超えています（上限は %1 文字）")
+      .arg(GroupedNumber(kMaxPictureLength));
+}
+
+// Stand-in until the template library gives the bounded lookup.
+std::optional<std::u16string> FindTemplateBodyWithin(const std::string& path,
+                                                     std::u16string_view name,
+                                                     std::uint64_t limit) {
+  std::u16string body = FindTemplateBody(path, name);
+  if (body.size() > limit) return std::nullopt;
+  return body;
+}
+
+bool IsEnterKey(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 }  // namespace
@@ -232,6 +277,8 @@ void Form1::CreateControls() {
     entry.widget->setAccessibleDescription(Q(entry.description));
   }
   for (QLabel* label : Label1) label->setAccessibleName(label->text());
+  // The cheering figures' caption is wider than its label.
+  Label1[4]->setToolTip(Label1[4]->text());
 
   for (const ControlPlace& place : kControlPlaces) {
     auto* widget = findChild<QWidget*>(QString::fromLatin1(place.name), Qt::FindDirectChildrenOnly);
@@ -251,6 +298,14 @@ void Form1::CreateControls() {
   connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
   connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
   connect(Label2, &StripLabel::doubleClicked, this, &Form1::Label2_DblClick);
+
+  // Enter in the choices of the left half composes; in the right-hand list it shows the template.
+  // An editable list takes its keys in its line edit.
+  for (QWidget* choice : std::initializer_list<QWidget*>{Combo1, Combo2, Combo3, Combo4, Combo5,
+                                                         Combo6, Check1, Check2, Combo2->lineEdit(),
+                                                         Combo5->lineEdit(), Combo6->lineEdit()}) {
+    choice->installEventFilter(this);
+  }
 }
 
 void Form1::Form_Load() {
@@ -292,15 +347,58 @@ void Form1::Form_Load() {
   }
   // One list file at a time, each read to its end before the next is opened.
   try {
-    AppendTemplateNames(Combo3, ReadTemplateNames(FilePath(kPictureListFile)));
-    Combo3->setCurrentIndex(-1);
+    FillTemplateList(0);
   } catch (...) {
   }
   try {
-    AppendTemplateNames(Combo4, ReadTemplateNames(FilePath(kPanelListFile)));
-    Combo4->setCurrentIndex(-1);
+    FillTemplateList(1);
   } catch (...) {
   }
+  // From now on the lists follow their files.
+  try {
+    listWatcher_ = new ListWatcher(
+        folder_, {QString::fromLatin1(kPictureListFile), QString::fromLatin1(kPanelListFile)},
+        this);
+    connect(listWatcher_, &ListWatcher::listChanged, this, [this](int which) {
+      try {
+        FillTemplateList(which);
+      } catch (...) {
+      }
+    });
+  } catch (...) {
+  }
+}
+
+void Form1::FillTemplateList(int which) {
+  QComboBox* combo = which == 0 ? Combo3 : Combo4;
+  const char* file = which == 0 ? kPictureListFile : kPanelListFile;
+  // Combo3 leads with its empty item, which is not a name of the file.
+  const int first = which == 0 ? 1 : 0;
+  const int chosenIndex = combo->currentIndex();
+  const QString chosenName = combo->currentText();
+
+  const QStringList names = ToQStringList(ListTemplateNames(FilePath(file)));
+  auto* model = static_cast<QStringListModel*>(combo->model());
+  QStringList items = model->stringList().mid(0, first);
+  if (first > 0 && items.isEmpty()) items.append(QString());
+  items += names;
+  // One reset of the model rather than a signal per name.
+  if (items != model->stringList()) model->setStringList(items);
+
+  // The same item when it still holds the name, else the first item that does.
+  int index = -1;
+  if (chosenIndex >= first) {
+    index = chosenIndex < items.size() && items[chosenIndex] == chosenName
+                ? chosenIndex
+                : static_cast<int>(items.indexOf(chosenName, first));
+  } else if (chosenIndex >= 0) {
+    index = chosenIndex;  // the empty item
+  }
+  combo->setCurrentIndex(index);
+
+  const QString reason = names.isEmpty() ? EmptyListReason(folder_, file) : QString();
+  combo->setPlaceholderText(reason);
+  combo->setToolTip(reason);
 }
 
 void Form1::MoveToSavedPosition(int topTwips, int leftTwips) {
@@ -315,6 +413,16 @@ void Form1::MoveToSavedPosition(int topTwips, int leftTwips) {
 
 std::string Form1::FilePath(const char* name) const {
   return QFile::encodeName(QDir(folder_).filePath(QString::fromLatin1(name))).toStdString();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (!IsEnterKey(event)) return QWidget::eventFilter(watched, event);
+  if (watched == Combo4) {
+    Command4_Click();
+  } else {
+    Command1_Click();
+  }
+  return true;
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -352,28 +460,44 @@ void Form1::Command1_Click() {
   } catch (...) {
   }
 
+  std::uint64_t pictureLength = 0;
   std::optional<std::u16string> picture;
   try {
-    if (PictureLength(choices) <= kMaxPictureLength) picture = ComposePicture(choices);
+    pictureLength = PictureLength(choices);
+    if (!choices.TemplateOnly && pictureLength <= kMaxPictureLength) {
+      picture = ComposePicture(choices);
+    }
   } catch (...) {
   }
 
-  std::u16string body;
+  // A body too long for the box is not read to its end: it is refused like a long picture.
+  std::optional<std::u16string> body = std::u16string();
   try {
     if (!choices.TemplateName.empty()) {
-      body = FindTemplateBody(FilePath(kPictureListFile), choices.TemplateName);
+      body = FindTemplateBodyWithin(FilePath(kPictureListFile), choices.TemplateName,
+                                    kMaxPictureLength);
     }
   } catch (...) {
   }
 
+  // Whatever is refused leaves the box as it was, and the balloon says why.
   try {
-    if (choices.TemplateOnly) {
-      SetBoxText(TextAA, PlaceOutput({}, choices.TemplateName, true, body));
-    } else if (picture) {
-      SetBoxText(TextAA, PlaceOutput(*picture, choices.TemplateName, false, body));
+    if (!body) {
+      ShowBalloon(Command1, TemplateTooLongText());
+    } else if (choices.TemplateOnly) {
+      SetBoxText(TextAA, PlaceOutput({}, choices.TemplateName, true, *body));
+    } else if (!picture) {
+      // Also when composing failed: adding the template to an old picture would show something
+      // nobody asked for.
+      if (pictureLength > kMaxPictureLength) ShowBalloon(Command1, TooLongText(pictureLength));
+    } else {
+      const std::u16string output = PlaceOutput(*picture, choices.TemplateName, false, *body);
+      if (output.size() > kMaxPictureLength) {
+        ShowBalloon(Command1, TooLongText(output.size()));
+      } else {
+        SetBoxText(TextAA, output);
+      }
     }
-    // Without a picture the box keeps its text: adding the template to an old picture would
-    // show something nobody asked for.
   } catch (...) {
   }
 }
@@ -383,14 +507,19 @@ void Form1::Command2_Click() { CopyToClipboard(BoxText(TextAA)); }
 void Form1::Command3_Click() { CopyToClipboard(BoxText(TextAA2)); }
 
 void Form1::Command4_Click() {
-  std::u16string body;
+  std::optional<std::u16string> body = std::u16string();
   try {
     const std::u16string name = ToU16(Combo4->currentText());
-    if (!name.empty()) body = FindTemplateBody(FilePath(kPanelListFile), name);
+    if (!name.empty())
+      body = FindTemplateBodyWithin(FilePath(kPanelListFile), name, kMaxPictureLength);
   } catch (...) {
   }
   try {
-    SetBoxText(TextAA2, body);
+    if (body) {
+      SetBoxText(TextAA2, *body);
+    } else {
+      ShowBalloon(Command4, TemplateTooLongText());
+    }
   } catch (...) {
   }
 }

@@ -8,6 +8,7 @@
 #include "composer/procession_choices.h"
 
 class QCheckBox;
+class QEvent;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -16,6 +17,7 @@ class QPushButton;
 
 namespace koron {
 
+class ListWatcher;
 class StripLabel;
 
 // The main window.
@@ -60,16 +62,21 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
   void Form_Load();
   void Form_Unload();
   void MoveToSavedPosition(int topTwips, int leftTwips);
+  // Fills a template list from its file: 0 is Combo3 (after its empty item), 1 is Combo4. A name
+  // that was chosen and is still listed stays chosen; an empty list says why in grey.
+  void FillTemplateList(int which);
   // The path of a file of the working folder, as the core's file functions take it.
   std::string FilePath(const char* name) const;
 
   QString folder_;
+  ListWatcher* listWatcher_ = nullptr;
 };
 
 // The main window's caption, with the version of this build.

@@ -1,6 +1,5 @@
 #include "app/form2.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 
@@ -49,15 +48,6 @@ Form2::Form2(QWidget* owner)
     image->setGeometry(kImages[i].left, kImages[i].top, kImages[i].width, kImages[i].height);
     Image1[static_cast<std::size_t>(i)] = image;
   }
-}
-
-void Form2::keyPressEvent(QKeyEvent* event) {
-  // Only the window's close command dismisses it; Escape does not.
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
 }
 
 }  // namespace koron

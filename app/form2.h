@@ -7,7 +7,8 @@ class QLabel;
 
 namespace koron {
 
-// The about window: two photographs side by side, nothing to press.
+// The about window: two photographs side by side, nothing to press; Escape or the close
+// command dismisses it.
 class Form2 : public QDialog {
   Q_OBJECT
 
@@ -15,9 +16,6 @@ class Form2 : public QDialog {
   explicit Form2(QWidget* owner);
 
   std::array<QLabel*, 2> Image1{};
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace koron

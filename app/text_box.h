@@ -7,12 +7,12 @@ class QPlainTextEdit;
 
 namespace koron {
 
-// Replaces the whole text of a multi-line box. Its lines may be joined by CR LF.
+// Replaces the whole text of a multi-line box. Its lines may be joined by CR LF; every other
+// character, line separators and lone line feeds included, comes back from BoxText as it was.
 void SetBoxText(QPlainTextEdit* box, const std::u16string& text);
 
-// The whole text of a multi-line box with its lines joined by CR LF, a trailing line break kept
-// and every other character as the box holds it. The box itself keeps lines as blocks, so the
-// CR LF of the text it was given has to be put back.
+// The whole text of a multi-line box: the box's own line breaks as CR LF, a trailing one kept,
+// and every character SetBoxText put there as it was given, also after the user's edits.
 QString BoxText(const QPlainTextEdit* box);
 
 // Empties the clipboard, then places `text` on it as plain text and nothing else.

@@ -6,6 +6,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QToolTip>
 #include <QtTest>
 
 #include "app/application_setup.h"
@@ -26,6 +28,12 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kPoliceman =
     QString::fromUtf16(u"__[\u8B66]\r\n\u3000(\u3000 )\r\n\u3000(\u3000 )\r\n\u3000 | |\u3000");
 
+// A template longer than any box may show: two lines of 100,000 characters.
+QByteArray BigEntry() {
+  const QByteArray line(100'000, 'x');
+  return "[Big]\r\n" + line + "\r\n" + line + "\r\n";
+}
+
 // Entries for the composer's list: a two-line body, a Japanese name whose body is Japanese,
 // and one that the test removes from the file after the window has listed it.
 QByteArray FirstList() {
@@ -33,14 +41,15 @@ QByteArray FirstList() {
          "[" +
          cp932::kNeko + "]\r\n" + cp932::kOmega + "\r\n" + cp932::kSo +
          "\r\n"
-         "[Gone]\r\nsoon\r\n";
+         "[Gone]\r\nsoon\r\n" +
+         BigEntry();
 }
 
 // A list of animals: a name twice, the first time without a body.
 QByteArray SecondList() {
   return "made by hand\r\n[Cat]\r\n(=o.o=)\r\n\r\n[Dog]\r\n[Bird]\r\n(v)\r\n[Dog]\r\nU-o-U\r\n"
          "[" +
-         cp932::kNeko + "]\r\n" + cp932::kOmega + "\r\n[Owl]";
+         cp932::kNeko + "]\r\n" + cp932::kOmega + "\r\n" + BigEntry() + "[Owl]";
 }
 
 const QString kOmegaText = QString::fromUtf16(u"\uFF08\u00B4\u30FB\u03C9\u30FB\uFF40\uFF09");
@@ -119,6 +128,10 @@ class HandlersTest : public QObject {
                                  << "0"
                                  << "0" << 0 << false << -1 << false  //
                                  << -1 << 0 << 0 << none;
+    // Read as it stands, however long: nothing cuts it short.
+    QTest::newRow("pasted 100,000 characters")
+        << QString(99'999, QLatin1Char('0')) + QStringLiteral("5") << "0"
+        << "0" << 0 << false << -1 << false << 5 << 0 << 0 << none;
     QTest::newRow("eleven nines") << "99999999999"
                                   << "0"
                                   << "0" << 0 << false << -1 << false << 0 << 0 << 0 << none;
@@ -228,13 +241,19 @@ class HandlersTest : public QObject {
     QTest::addColumn<int>("templateItem");
     QTest::addColumn<bool>("templateOnly");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("balloon");  // what the balloon at the button says; empty: none
 
     const QString earlier = QStringLiteral("earlier\r\ntext\r\n");
-    QTest::newRow("marchers") << "Combo2" << -1 << false << earlier;
-    QTest::newRow("cheering figures") << "Combo5" << -1 << false << earlier;
-    QTest::newRow("sign bearers") << "Combo6" << -1 << false << earlier;
-    QTest::newRow("with a template") << "Combo2" << 1 << false << earlier;
-    QTest::newRow("template only") << "Combo2" << 1 << true << "(=o.o=)\r\n\r\n";
+    // The picture's length and the limit, as the balloon writes them.
+    const QString longPicture = QStringLiteral(": 34,896,609,289 ");
+    QTest::newRow("marchers") << "Combo2" << -1 << false << earlier << longPicture;
+    QTest::newRow("cheering figures") << "Combo5" << -1 << false << earlier << ": 31,138,512,908 ";
+    QTest::newRow("sign bearers") << "Combo6" << -1 << false << earlier << ": 17,179,869,204 ";
+    QTest::newRow("with a template") << "Combo2" << 1 << false << earlier << longPicture;
+    QTest::newRow("template only") << "Combo2" << 1 << true << "(=o.o=)\r\n\r\n" << QString();
+    // However short the picture, a template longer than the limit is refused too.
+    QTest::newRow("long template") << "" << 4 << false << earlier << "200,000";
+    QTest::newRow("long template only") << "" << 4 << true << earlier << "200,000";
   }
 
   void hugeCount() {
@@ -242,14 +261,23 @@ class HandlersTest : public QObject {
     QFETCH(int, templateItem);
     QFETCH(bool, templateOnly);
     QFETCH(QString, expected);
+    QFETCH(QString, balloon);
 
     Form1 form;
     form.TextAA->setPlainText(QStringLiteral("earlier\r\ntext\r\n"));
-    Type(form.findChild<QComboBox*>(control), QStringLiteral("2147483647"));
+    if (!control.isEmpty()) {
+      Type(form.findChild<QComboBox*>(control), QStringLiteral("2147483647"));
+    }
     form.Combo3->setCurrentIndex(templateItem);
     form.Check1->setChecked(templateOnly);
+    QToolTip::hideText();
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(koron::BoxText(form.TextAA), expected);
+    QCOMPARE(QToolTip::isVisible(), !balloon.isEmpty());
+    if (!balloon.isEmpty()) {
+      QVERIFY2(QToolTip::text().contains(balloon), qPrintable(QToolTip::text()));
+      QVERIFY(QToolTip::text().contains(QStringLiteral("200,000")));
+    }
   }
 
   void longestPictureStillShown() {
@@ -278,6 +306,13 @@ class HandlersTest : public QObject {
     choices.MarcherCount = low;
     QCOMPARE(static_cast<std::uint64_t>(form.TextAA->document()->characterCount() - 1),
              koron::PictureLength(choices) - 3);  // each CR LF is one block break
+
+    // With a template added the text would pass the limit: refused, the picture stays.
+    const int blocks = form.TextAA->blockCount();
+    form.Combo3->setCurrentIndex(1);
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.TextAA->blockCount(), blocks);
+    QVERIFY(QToolTip::isVisible());
   }
 
   void showTemplate_data() {
@@ -291,7 +326,9 @@ class HandlersTest : public QObject {
     QTest::newRow("second Dog") << 3 << "U-o-U\r\n";
     QTest::newRow("Bird") << 2 << "(v)\r\n";
     QTest::newRow("Japanese") << 4 << kOmegaText + kCrLf;
-    QTest::newRow("header as last line") << 5 << "";
+    QTest::newRow("header as last line") << 6 << "";
+    // Longer than the box may show: refused, and the box keeps the user's text.
+    QTest::newRow("too long") << 5 << "user's edits";
   }
 
   void showTemplate() {
@@ -299,12 +336,16 @@ class HandlersTest : public QObject {
     QFETCH(QString, expected);
 
     Form1 form;
-    QCOMPARE(form.Combo4->count(), 6);
+    QCOMPARE(form.Combo4->count(), 7);
+    QToolTip::hideText();
     form.Combo4->setCurrentIndex(item);
     form.TextAA->setPlainText(QStringLiteral("picture"));
     form.TextAA2->setPlainText(QStringLiteral("user's edits"));
     QTest::mouseClick(form.Command4, Qt::LeftButton);
     QCOMPARE(koron::BoxText(form.TextAA2), expected);
+    // Only a refusal says something.
+    QCOMPARE(QToolTip::isVisible(), item == 5);
+    if (item == 5) QVERIFY(QToolTip::text().contains(QStringLiteral("200,000")));
     // Nothing else changes.
     QCOMPARE(koron::BoxText(form.TextAA), QStringLiteral("picture"));
     QCOMPARE(form.Combo4->currentIndex(), item);
@@ -322,15 +363,43 @@ class HandlersTest : public QObject {
     QCOMPARE(koron::BoxText(form.TextAA2), QString());
   }
 
-  void lineFeedInsideATemplateLineSurvivesTheCopy() {
-    // A line feed that follows no carriage return is part of its line, not a line end.
-    WriteBytes(QStringLiteral("AAList_02.txt"), "[Cat]\r\n/\\\n\\/\r\nend\r\n");
+  // The copy gives back every character the template holds, separators and line feeds inside a
+  // line included, also after the user has edited the box; only the box's own line breaks (and
+  // a Shift+Enter typed in it) come out as CR LF.
+  void templateCharactersSurviveTheCopy_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<int>("blocks");  // as the box shows it
+
+    QTest::newRow("line feed inside a line")
+        << QByteArray("[T]\r\n/\\\n\\/\r\nend\r\n") << "/\\\n\\/\r\nend\r\n"
+        << 3;
+    QTest::newRow("separators and noncharacters")
+        << QByteArray(
+               "\xEF\xBB\xBF[T]\r\na\xE2\x80\xA8"
+               "b\xE2\x80\xA9"
+               "c\xEF\xB7\x90\r\n")
+        << QString::fromUtf16(u"a\u2028b\u2029c\uFDD0\r\n") << 2;
+  }
+
+  void templateCharactersSurviveTheCopy() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, body);
+    QFETCH(int, blocks);
+    WriteBytes(QStringLiteral("AAList_02.txt"), file);
     Form1 form;
     form.Combo4->setCurrentIndex(0);
     QTest::mouseClick(form.Command4, Qt::LeftButton);
     QTest::mouseClick(form.Command3, Qt::LeftButton);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("/\\\n\\/\r\nend\r\n"));
-    QCOMPARE(form.TextAA2->blockCount(), 3);  // shown as two lines and the empty last one
+    QCOMPARE(QGuiApplication::clipboard()->text(), body);
+    QCOMPARE(form.TextAA2->blockCount(), blocks);
+
+    form.TextAA2->moveCursor(QTextCursor::End);
+    QTest::keyClicks(form.TextAA2, QStringLiteral("!"));
+    QTest::keyClick(form.TextAA2, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(form.TextAA2, QStringLiteral("?"));
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), body + QStringLiteral("!\r\n?"));
   }
 
   void copy_data() {

@@ -2,9 +2,12 @@
 // position file it reads at load and writes at unload.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QtTest>
+#include <cstdio>
 
 #include "app/application_setup.h"
 #include "app/form1.h"
@@ -63,6 +66,16 @@ QStringList SecondListNames() {
 }
 
 const QByteArray kNoFile = "<none>";
+const QByteArray kDirectory = "<directory>";
+
+// Puts a list file, a directory in its place, or nothing, into the working directory.
+void Place(const QString& name, const QByteArray& content) {
+  if (content == kDirectory) {
+    QDir().mkdir(name);
+  } else if (content != kNoFile) {
+    WriteBytes(name, content);
+  }
+}
 
 }  // namespace
 
@@ -101,32 +114,89 @@ class LoadSequenceTest : public QObject {
     QVERIFY(form.TextAA2->toPlainText().isEmpty());
   }
 
+  // A list that stays empty says in grey which file it looked for, where, and why it is empty.
   void templateLists_data() {
-    QTest::addColumn<bool>("firstPresent");
-    QTest::addColumn<bool>("secondPresent");
-    QTest::newRow("both files") << true << true;
-    QTest::newRow("neither file") << false << false;
-    QTest::newRow("only the first") << true << false;
-    QTest::newRow("only the second") << false << true;
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<QStringList>("firstNames");
+    QTest::addColumn<QStringList>("secondNames");
+    QTest::addColumn<QString>("firstPlaceholder");  // %1 stands for the folder
+    QTest::addColumn<QString>("secondPlaceholder");
+
+    const QString missing1 = QString::fromUtf16(u"AAList_01.txt がありません（フォルダ: %1）");
+    const QString missing2 = QString::fromUtf16(u"AAList_02.txt がありません（フォルダ: %1）");
+    QTest::newRow("both files") << FirstList() << SecondList() << FirstListNames()
+                                << SecondListNames() << QString() << QString();
+    QTest::newRow("neither file") << kNoFile << kNoFile << QStringList() << QStringList()
+                                  << missing1 << missing2;
+    QTest::newRow("only the first")
+        << FirstList() << kNoFile << FirstListNames() << QStringList() << QString() << missing2;
+    QTest::newRow("only the second")
+        << kNoFile << SecondList() << QStringList() << SecondListNames() << missing1 << QString();
+    QTest::newRow("a folder in the way, a file without names")
+        << kDirectory << QByteArray("a note, no header\r\n") << QStringList() << QStringList()
+        << QString::fromUtf16(u"AAList_01.txt を読めません（フォルダ: %1）")
+        << QString::fromUtf16(u"AAList_02.txt に名前がありません（フォルダ: %1）");
   }
 
   void templateLists() {
-    QFETCH(bool, firstPresent);
-    QFETCH(bool, secondPresent);
-    if (firstPresent) WriteBytes(QStringLiteral("AAList_01.txt"), FirstList());
-    if (secondPresent) WriteBytes(QStringLiteral("AAList_02.txt"), SecondList());
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(QStringList, firstNames);
+    QFETCH(QStringList, secondNames);
+    QFETCH(QString, firstPlaceholder);
+    QFETCH(QString, secondPlaceholder);
+    Place(QStringLiteral("AAList_01.txt"), first);
+    Place(QStringLiteral("AAList_02.txt"), second);
 
     Form1 form;
-    const QStringList first =
-        QStringList({QString()}) + (firstPresent ? FirstListNames() : QStringList());
-    QCOMPARE(Items(form.Combo3), first);
+    QCOMPARE(Items(form.Combo3), QStringList({QString()}) + firstNames);
     QCOMPARE(form.Combo3->currentIndex(), -1);
     QCOMPARE(form.Combo3->currentText(), QString());
-    QCOMPARE(Items(form.Combo4), secondPresent ? SecondListNames() : QStringList());
+    QCOMPARE(Items(form.Combo4), secondNames);
     QCOMPARE(form.Combo4->currentIndex(), -1);
     QCOMPARE(form.Combo4->currentText(), QString());
+    const QString folder = QDir::currentPath();
+    QCOMPARE(form.Combo3->placeholderText(),
+             firstPlaceholder.isEmpty() ? QString() : firstPlaceholder.arg(folder));
+    QCOMPARE(form.Combo4->placeholderText(),
+             secondPlaceholder.isEmpty() ? QString() : secondPlaceholder.arg(folder));
+    QCOMPARE(form.Combo4->toolTip(), form.Combo4->placeholderText());
     // The lists are filled whatever the template files hold.
     QCOMPARE(form.Combo2->count(), 21);
+  }
+
+  // The lists follow their files while the window is open, however an editor saves them, and a
+  // chosen name that is still listed stays chosen.
+  void listsFollowTheirFiles_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("rewritten in place") << "rewrite";
+    QTest::newRow("replaced by a rename") << "rename";
+    QTest::newRow("removed, then created") << "remove";
+  }
+
+  void listsFollowTheirFiles() {
+    QFETCH(QString, how);
+    WriteBytes(QStringLiteral("AAList_01.txt"), "[Cat]\r\nc\r\n[Dog]\r\nd\r\n");
+    WriteBytes(QStringLiteral("AAList_02.txt"), "[Owl]\r\no\r\n");
+    Form1 form;
+    form.Combo3->setCurrentIndex(2);
+    const QByteArray changed = "[Bird]\r\nb\r\n[Cat]\r\nc\r\n[Dog]\r\nd\r\n";
+    if (how == QLatin1String("rewrite")) {
+      WriteBytes(QStringLiteral("AAList_01.txt"), changed);
+    } else if (how == QLatin1String("rename")) {
+      WriteBytes(QStringLiteral(".AAList_01.txt.new"), changed);
+      QCOMPARE(::rename(".AAList_01.txt.new", "AAList_01.txt"), 0);
+    } else {
+      QVERIFY(QFile::remove(QStringLiteral("AAList_01.txt")));
+      QTRY_COMPARE(Items(form.Combo3), QStringList({QString()}));
+      QCOMPARE(form.Combo3->currentIndex(), -1);
+      WriteBytes(QStringLiteral("AAList_01.txt"), changed);
+    }
+    QTRY_COMPARE(Items(form.Combo3), QStringList({QString(), "Bird", "Cat", "Dog"}));
+    QCOMPARE(form.Combo3->currentText(), how == QLatin1String("remove") ? QString() : "Dog");
+    QVERIFY(form.Combo3->placeholderText().isEmpty());
+    QCOMPARE(Items(form.Combo4), QStringList({"Owl"}));
   }
 
   // Large files: every name in file order, the first list still led by its empty item, and the

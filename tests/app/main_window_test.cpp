@@ -171,6 +171,8 @@ class MainWindowTest : public QObject {
       QCOMPARE(form.Label1[static_cast<std::size_t>(i)]->objectName(),
                QStringLiteral("Label1_%1").arg(i));
     }
+    // The cheering figures' caption is cut by its label's width; the tooltip shows it whole.
+    QCOMPARE(form.Label1[4]->toolTip(), expected[4]);
     const QString make = QString::fromUtf16(u"AA\u4F5C\u6210");
     QCOMPARE(form.Command1->text(), make);
     QCOMPARE(form.Command4->text(), make);
@@ -197,40 +199,52 @@ class MainWindowTest : public QObject {
     QVERIFY(form.TextAA->horizontalScrollBar()->maximum() > 0);
   }
 
-  // Typed text is a value, not a new item: Enter adds nothing to the list and presses no
-  // button, the window having no default button.
+  // Typed text is a value, not a new item. Enter in a choice of the left half composes, in the
+  // right-hand list it shows the template; Escape does nothing.
   void typingAndEnter_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<bool>("editable");
-    QTest::addColumn<int>("items");
-    QTest::newRow("Combo2") << "Combo2" << true << 21;
-    QTest::newRow("Combo5") << "Combo5" << true << 11;
-    QTest::newRow("Combo6") << "Combo6" << true << 11;
-    QTest::newRow("Combo1") << "Combo1" << false << 6;
-    QTest::newRow("Combo3") << "Combo3" << false << 1;
-    QTest::newRow("Combo4") << "Combo4" << false << 0;
+    QTest::addColumn<int>("items");  // -1: a tick box
+    QTest::addColumn<QString>("box");
+    QTest::newRow("Combo2") << "Combo2" << true << 21 << "TextAA";
+    QTest::newRow("Combo5") << "Combo5" << true << 11 << "TextAA";
+    QTest::newRow("Combo6") << "Combo6" << true << 11 << "TextAA";
+    QTest::newRow("Combo1") << "Combo1" << false << 6 << "TextAA";
+    QTest::newRow("Combo3") << "Combo3" << false << 1 << "TextAA";
+    QTest::newRow("Check1") << "Check1" << false << -1 << "TextAA";
+    QTest::newRow("Check2") << "Check2" << false << -1 << "TextAA";
+    QTest::newRow("Combo4") << "Combo4" << false << 0 << "TextAA2";
   }
 
   void typingAndEnter() {
     QFETCH(QString, control);
     QFETCH(bool, editable);
     QFETCH(int, items);
+    QFETCH(QString, box);
     Form1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    auto* combo = form.findChild<QComboBox*>(control);
-    QVERIFY(combo != nullptr);
-    QCOMPARE(combo->isEditable(), editable);
-    const QString before = combo->currentText();
-    combo->setFocus();
-    QWidget* target = editable ? static_cast<QWidget*>(combo->lineEdit()) : combo;
+    auto* widget = form.findChild<QWidget*>(control);
+    auto* combo = qobject_cast<QComboBox*>(widget);
+    QVERIFY(widget != nullptr);
+    QCOMPARE(combo != nullptr && combo->isEditable(), editable);
+    auto* output = form.findChild<QPlainTextEdit*>(box);
+    output->setPlainText(QStringLiteral("earlier"));
+    widget->setFocus();
+    QWidget* target = editable ? static_cast<QWidget*>(combo->lineEdit()) : widget;
     if (editable) combo->lineEdit()->selectAll();
+    const QString before = combo != nullptr ? combo->currentText() : QString();
     QTest::keyClicks(target, QStringLiteral("42x"));
-    QTest::keyClick(target, Qt::Key_Return);
     QTest::keyClick(target, Qt::Key_Escape);
-    QCOMPARE(combo->count(), items);
-    QCOMPARE(combo->currentText(), editable ? QStringLiteral("42x") : before);
-    QVERIFY(form.TextAA->toPlainText().isEmpty());
+    QCOMPARE(output->toPlainText(), QStringLiteral("earlier"));
+    QTest::keyClick(target, Qt::Key_Return);
+    if (combo != nullptr) {
+      QCOMPARE(combo->count(), items);
+      QCOMPARE(combo->currentText(), editable ? QStringLiteral("42x") : before);
+    }
+    // The left half composes (42 marchers from "42x"); the empty right-hand list shows nothing.
+    QVERIFY(output->toPlainText() != QStringLiteral("earlier"));
+    QCOMPARE(output->toPlainText().isEmpty(), box == QLatin1String("TextAA2"));
     QVERIFY(form.isVisible());
   }
 

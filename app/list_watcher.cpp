@@ -1,0 +1,71 @@
+#include "app/list_watcher.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace koron {
+namespace {
+
+// Long enough to gather the events of one save, short enough that the list follows at once.
+constexpr int kSettleMilliseconds = 150;
+
+}  // namespace
+
+ListWatcher::ListWatcher(const QString& folder, const std::array<QString, 2>& names,
+                         QObject* parent)
+    : QObject(parent), folder_(folder) {
+  for (std::size_t i = 0; i < paths_.size(); ++i) paths_[i] = QDir(folder).filePath(names[i]);
+  settle_.setSingleShot(true);
+  settle_.setInterval(kSettleMilliseconds);
+  connect(&settle_, &QTimer::timeout, this, &ListWatcher::Settle);
+  // The folder tells of files created, removed or renamed into place; the files themselves of
+  // writes in place.
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_, qOverload<>(&QTimer::start));
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, &settle_, qOverload<>(&QTimer::start));
+  if (QFileInfo(folder).isDir()) watcher_.addPath(folder);
+  WatchFiles();
+  TakeCurrentState();
+}
+
+bool ListWatcher::Stamp::operator==(const Stamp& other) const {
+  return exists == other.exists && device == other.device && inode == other.inode &&
+         size == other.size && modified.tv_sec == other.modified.tv_sec &&
+         modified.tv_nsec == other.modified.tv_nsec;
+}
+
+ListWatcher::Stamp ListWatcher::StampOf(int which) const {
+  Stamp stamp;
+  struct stat info {};
+  if (::stat(QFile::encodeName(paths_[static_cast<std::size_t>(which)]).constData(), &info) == 0) {
+    stamp.exists = true;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modified = info.st_mtim;
+  }
+  return stamp;
+}
+
+void ListWatcher::TakeCurrentState() {
+  for (int i = 0; i < 2; ++i) read_[static_cast<std::size_t>(i)] = StampOf(i);
+}
+
+void ListWatcher::WatchFiles() {
+  // A file replaced by a rename is a new file, and a removed one drops out of the watch: watch
+  // again whatever stands under the names now.
+  for (const QString& path : paths_) {
+    if (!watcher_.files().contains(path) && QFileInfo::exists(path)) watcher_.addPath(path);
+  }
+}
+
+void ListWatcher::Settle() {
+  WatchFiles();
+  for (int i = 0; i < 2; ++i) {
+    const Stamp now = StampOf(i);
+    if (now == read_[static_cast<std::size_t>(i)]) continue;
+    read_[static_cast<std::size_t>(i)] = now;
+    emit listChanged(i);
+  }
+}
+
+}  // namespace koron

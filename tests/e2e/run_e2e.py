@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end run of the tool in a real X server: types counts, picks a face and templates,
 ticks boxes and presses buttons with the X server's input, reads what the copy buttons put on
-the clipboard from another client, opens and closes the about window, closes the tool and
-checks the position file it leaves.
+the clipboard from another client, presses Enter in the lists, replaces a list file while the
+tool runs, opens and closes the about window, closes the tool and checks the position file it
+leaves.
 
     run_e2e.py PROGRAM [--timeout-scale N] [--keep]
 
@@ -82,6 +83,7 @@ FOUR_MARCHERS_AND_ALL = CRLF.join([
     + CHEER_LEGS + SIGN_LEGS_AFTER_MARCH + SIGN_LEGS_EVEN + SIGN_LEGS_ODD,
 ])
 DOG_BODY = "　Ｕ・ｘ・Ｕ" + CRLF + "　（　　）" + CRLF
+CAT_BODY = "　∧＿∧" + CRLF + "（　´∀｀）" + CRLF
 SECOND_TWO_BODY = "　(=ﾟωﾟ)ﾉ" + CRLF + CRLF + "おわり" + CRLF
 
 # What a plain-text copy may offer besides the text itself (X selection bookkeeping).
@@ -182,6 +184,25 @@ def template_panel(run, app):
     run.expect_clipboard("each copy button copies its own box", DOG_BODY)
 
 
+def enter_and_live_list(run, app, workdir):
+    # Template only is still ticked: Enter in the template list puts the chosen template alone.
+    app.choose("Combo3", 1)  # ねこ
+    app.keys("Return")
+    app.click("Command2")
+    run.expect_clipboard("Enter in a list of the left half composes", CAT_BODY)
+
+    # An editor saves the right-hand list with a new name first; the list follows by itself.
+    with open(os.path.join(workdir, "AAList_02.txt.new"), "wb") as f:
+        f.write((CRLF.join(["[しんき]", "ｼﾝｷ (ﾟ∀ﾟ)"]) + CRLF + LIST_02).encode("cp932"))
+    os.replace(os.path.join(workdir, "AAList_02.txt.new"), os.path.join(workdir, "AAList_02.txt"))
+    time.sleep(1.0 * app.scale)  # the list is read again within a second
+    app.choose("Combo4", 0)
+    app.keys("Return")
+    app.click("Command3")
+    run.expect_clipboard("a list file replaced while the tool runs is listed again, and Enter "
+                         "shows the chosen template", "ｼﾝｷ (ﾟ∀ﾟ)" + CRLF)
+
+
 def about_window(run, app):
     app.click("Label2", dx=4, dy=142)
     run.settle()
@@ -210,9 +231,15 @@ def about_window(run, app):
                 raise Failure("the main window closed while the about window was open")
             run.ok("main window stays open while the about window is shown")
 
-        app.request_close(about)
+        if attempt == "first":
+            app.request_close(about)
+            how = "the close command"
+        else:
+            app.server.xdotool("windowfocus", "--sync", about.id)
+            app.keys("Escape")
+            how = "Escape"
         app.wait_for_no_window(ABOUT_TITLE)
-        run.ok("the about window closes with the close command")
+        run.ok(f"the about window closes with {how}")
 
 
 def close_and_position_file(run, app, workdir):
@@ -262,7 +289,8 @@ def main():
         run.ok("main window shown")
         # Each group goes on from where the one before left the window; a failing group is
         # reported and the next one still runs while the program is alive.
-        for group in (check_window, compose_and_copy, template_panel, about_window,
+        for group in (check_window, compose_and_copy, template_panel,
+                      lambda r, a: enter_and_live_list(r, a, workdir), about_window,
                       lambda r, a: close_and_position_file(r, a, workdir)):
             try:
                 group(run, app)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace koron {
@@ -11,19 +12,30 @@ namespace koron {
 inline constexpr std::int32_t kAdvanceUnitsPerDot = 64;
 
 // The advance of each character in the text-art font, asked of `measure` once per code point and
-// kept for every later line.
+// kept for every later line. A negative answer counts as 0; a code point beyond U+10FFFF is
+// measured as U+FFFD. Not thread-safe: one cache belongs to one thread at a time.
 class AdvanceCache {
  public:
   using Measure = std::function<std::int32_t(char32_t)>;
 
   explicit AdvanceCache(Measure measure);
 
-  std::int32_t Advance(char32_t c);
+  std::int32_t Advance(char32_t c) {
+    if (c < 0x10000 && !bmp_.empty() && bmp_[c] >= 0) return bmp_[c];
+    return AdvanceSlow(c);
+  }
+
+  // How many code points have been measured so far.
+  std::size_t MeasuredCount() const { return measured_; }
 
  private:
+  std::int32_t AdvanceSlow(char32_t c);
+  std::int32_t Measured(char32_t c);
+
   Measure measure_;
-  std::vector<std::int32_t> bmp_;  // by code unit; negative until measured
+  std::vector<std::int32_t> bmp_;                          // by code unit; negative until measured
   std::vector<std::pair<char32_t, std::int32_t>> beyond_;  // supplementary planes, sorted
+  std::size_t measured_ = 0;
 };
 
 // The lines of a text as boards and the picture export take them: a line ends at CR LF, at CR

@@ -1,19 +1,165 @@
 #include "render/text_art.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRawFont>
+#include <QSaveFile>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
 #include "posting/dot_widths.h"
 #include "render/fonts.h"
 
 namespace koron {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void RequireGuiApplication() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+    qFatal("Text-art fonts are measured through Qt: create a QGuiApplication first");
+  }
+}
+
+QString CodePointString(char32_t c) { return QString::fromUcs4(&c, 1); }
+
+// Calls `on_char(c)` for each code point of a line as LineWidths reads it: a lone surrogate
+// stands for U+FFFD.
+template <typename OnChar>
+void ForEachCodePoint(std::u16string_view line, OnChar on_char) {
+  const std::size_t n = line.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    char32_t c = line[i];
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      if (c <= 0xDBFF && i + 1 < n && line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(line[i + 1]) - 0xDC00);
+        ++i;
+      } else {
+        c = kReplacement;
+      }
+    }
+    on_char(c);
+  }
+}
+
+// One glyph of a character drawn alone, relative to its pen position on the baseline.
+struct GlyphPiece {
+  int font = 0;
+  quint32 glyph = 0;
+  QPointF offset;
+};
+
+// The glyphs that draw each character, taken from a layout of that character alone, once, so
+// that the font fallback picks the same face that TextArtAdvances measured. Placing the glyphs
+// ourselves keeps shaping across neighbours (kerning, ligatures) out of the picture: every pen
+// position is the sum of the cached advances before it.
+class GlyphShapes {
+ public:
+  const std::vector<GlyphPiece>& Of(char32_t c) {
+    auto found = pieces_.find(c);
+    if (found == pieces_.end()) found = pieces_.emplace(c, Shape(c)).first;
+    return found->second;
+  }
+  const std::vector<QRawFont>& fonts() const { return fonts_; }
+
+ private:
+  std::vector<GlyphPiece> Shape(char32_t c) {
+    QTextLayout layout(CodePointString(c), TextArtFont());
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) return {};
+    line.setLineWidth(std::numeric_limits<int>::max() / 2);
+    layout.endLayout();
+    const QPointF baseline(line.x(), line.y() + line.ascent());
+    std::vector<GlyphPiece> pieces;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+      const int font = FontIndex(run.rawFont());
+      const QList<quint32> glyphs = run.glyphIndexes();
+      const QList<QPointF> positions = run.positions();
+      for (qsizetype k = 0; k < glyphs.size() && k < positions.size(); ++k) {
+        pieces.push_back({font, glyphs[k], positions[k] - baseline});
+      }
+    }
+    return pieces;
+  }
+
+  int FontIndex(const QRawFont& font) {
+    const auto found = std::find(fonts_.begin(), fonts_.end(), font);
+    if (found != fonts_.end()) return static_cast<int>(found - fonts_.begin());
+    fonts_.push_back(font);
+    return static_cast<int>(fonts_.size() - 1);
+  }
+
+  std::vector<QRawFont> fonts_;
+  std::unordered_map<char32_t, std::vector<GlyphPiece>> pieces_;
+};
+
+GlyphShapes& Shapes() {
+  RequireGuiApplication();
+  static GlyphShapes shapes;
+  return shapes;
+}
+
+// Where the baseline stands inside an 18 px line: as a browser sets a 16 px font on 18 px lines
+// (CSS line-height), the spare height is shared equally above and below the font's ascent plus
+// descent. Monapo and Mona (ascent 14, descent 2) and MS PGothic stand at 15, one dot of
+// leading above the ascent.
+int BaselineInLine() {
+  static const int baseline = [] {
+    const QFontMetricsF metrics(TextArtFont());
+    const qreal leading = (kTextArtLineHeight - metrics.ascent() - metrics.descent()) / 2;
+    return static_cast<int>(std::lround(leading + metrics.ascent()));
+  }();
+  return baseline;
+}
+
+QSize ImageSize(const std::vector<std::uint32_t>& widths) {
+  const std::int64_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
+  const std::int64_t width = widest + 2 * kTextArtMargin;
+  const std::int64_t height =
+      static_cast<std::int64_t>(widths.size()) * kTextArtLineHeight + 2 * kTextArtMargin;
+  constexpr std::int64_t kMaxInt = std::numeric_limits<int>::max();
+  return QSize(static_cast<int>(std::min(width, kMaxInt)),
+               static_cast<int>(std::min(height, kMaxInt)));
+}
+
+bool WithinLimits(QSize size) {
+  return size.width() <= kMaxTextArtImageSide && size.height() <= kMaxTextArtImageSide &&
+         std::int64_t{size.width()} * size.height() <= kMaxTextArtImagePixels;
+}
+
+void SetError(QString* error, const QString& reason) {
+  if (error != nullptr) *error = reason;
+}
+
+}  // namespace
 
 QFont TextArtFont() {
+  SetUpFonts();  // the cache below lives for the whole run: never measure an unsubstituted face
   QFont font = ControlFont(9);
   font.setPixelSize(kTextArtPixelSize);
   font.setKerning(false);
+  font.setHintingPreference(QFont::PreferNoHinting);
   return font;
 }
 
 AdvanceCache& TextArtAdvances() {
-  static AdvanceCache advances([](char32_t) { return 0; });
+  RequireGuiApplication();
+  static AdvanceCache advances([](char32_t c) {
+    // Measuring the character as a string lets Qt's font fallback find the face that draws it.
+    static const QFontMetricsF metrics(TextArtFont());
+    return static_cast<std::int32_t>(
+        std::lround(metrics.horizontalAdvance(CodePointString(c)) * kAdvanceUnitsPerDot));
+  });
   return advances;
 }
 
@@ -21,8 +167,114 @@ std::vector<std::uint32_t> TextArtLineWidths(std::u16string_view text) {
   return LineWidths(text, TextArtAdvances());
 }
 
-QImage RenderTextArt(std::u16string_view) { return {}; }
+QSize TextArtImageSize(std::u16string_view text) { return ImageSize(TextArtLineWidths(text)); }
 
-bool SaveTextArtPng(std::u16string_view, const QString&, QString*) { return false; }
+QImage RenderTextArt(std::u16string_view text) {
+  const QSize size = ImageSize(TextArtLineWidths(text));
+  if (!WithinLimits(size)) return {};
+  QImage image(size, QImage::Format_Grayscale8);
+  if (image.isNull()) return {};
+  image.fill(Qt::white);
+
+  GlyphShapes& shapes = Shapes();
+  AdvanceCache& advances = TextArtAdvances();
+  const int baseline = BaselineInLine();
+  // All glyphs of one face go into one run: a few draw calls whatever the length of the text.
+  std::vector<QList<quint32>> glyphs;
+  std::vector<QList<QPointF>> positions;
+  int row = 0;
+  for (std::u16string_view line : SplitLines(text)) {
+    const qreal y = kTextArtMargin + row * kTextArtLineHeight + baseline;
+    std::int64_t pen = 0;  // in 1/64 dot, summed exactly as LineWidths sums
+    ForEachCodePoint(line, [&](char32_t c) {
+      const qreal x = kTextArtMargin + static_cast<qreal>(pen) / kAdvanceUnitsPerDot;
+      for (const GlyphPiece& piece : shapes.Of(c)) {
+        if (static_cast<std::size_t>(piece.font) >= glyphs.size()) {
+          glyphs.resize(piece.font + 1);
+          positions.resize(piece.font + 1);
+        }
+        glyphs[piece.font].push_back(piece.glyph);
+        positions[piece.font].push_back(QPointF(x, y) + piece.offset);
+      }
+      pen += advances.Advance(c);
+    });
+    ++row;
+  }
+
+  QPainter painter(&image);
+  painter.setPen(Qt::black);
+  for (std::size_t font = 0; font < glyphs.size(); ++font) {
+    if (glyphs[font].isEmpty()) continue;
+    QGlyphRun run;
+    run.setRawFont(shapes.fonts()[font]);
+    run.setGlyphIndexes(glyphs[font]);
+    run.setPositions(positions[font]);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+  }
+  painter.end();
+  return image;
+}
+
+bool SaveTextArtPng(std::u16string_view text, const QString& path, QString* error) {
+  if (path.isEmpty()) {
+    SetError(error, QStringLiteral("No file name was given."));
+    return false;
+  }
+  const QFileInfo target(path);
+  const QFileInfo folder(target.absolutePath());
+  if (!folder.exists()) {
+    SetError(error, QStringLiteral("The folder %1 does not exist.")
+                        .arg(QDir::toNativeSeparators(folder.filePath())));
+    return false;
+  }
+  if (!folder.isDir()) {
+    SetError(
+        error,
+        QStringLiteral("%1 is not a folder.").arg(QDir::toNativeSeparators(folder.filePath())));
+    return false;
+  }
+  if (target.isDir()) {
+    SetError(error, QStringLiteral("%1 is a folder.").arg(QDir::toNativeSeparators(path)));
+    return false;
+  }
+  const QSize size = TextArtImageSize(text);
+  if (!WithinLimits(size)) {
+    SetError(error, QStringLiteral("The picture is too large for an image: %1 x %2 pixels "
+                                   "(at most %3 on a side and %4 in all).")
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(kMaxTextArtImageSide)
+                        .arg(kMaxTextArtImagePixels));
+    return false;
+  }
+  const QImage image = RenderTextArt(text);
+  if (image.isNull()) {
+    SetError(error, QStringLiteral("There is not enough memory to draw the picture (%1 x %2 "
+                                   "pixels).")
+                        .arg(size.width())
+                        .arg(size.height()));
+    return false;
+  }
+  // Written beside the target and renamed over it only when complete.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    SetError(error, QStringLiteral("Cannot write %1: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return false;
+  }
+  QImageWriter writer(&file, "png");
+  if (!writer.write(image)) {
+    file.cancelWriting();
+    SetError(error, QStringLiteral("Cannot write %1 as PNG: %2")
+                        .arg(QDir::toNativeSeparators(path), writer.errorString()));
+    return false;
+  }
+  if (!file.commit()) {
+    SetError(error, QStringLiteral("Cannot write %1: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return false;
+  }
+  return true;
+}
 
 }  // namespace koron

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <string_view>
@@ -17,22 +18,36 @@ inline constexpr int kTextArtPixelSize = 16;
 inline constexpr int kTextArtLineHeight = 18;
 inline constexpr int kTextArtMargin = 8;
 
-// The text-art face (the control face, substituted by Monapo, Mona, ...) at 16 px, kerning off.
-// Needs a QGuiApplication and the substitutes of SetUpFonts.
+// The largest picture that is drawn and saved. libpng writes no image wider or taller than
+// 1,000,000 pixels, and 2^28 pixels (256 MiB in 8-bit grey) is already far beyond any board.
+inline constexpr std::int64_t kMaxTextArtImageSide = 1'000'000;
+inline constexpr std::int64_t kMaxTextArtImagePixels = std::int64_t{1} << 28;
+
+// The text-art face (the control face, substituted by Monapo, Mona, ...) at 16 px, kerning off,
+// without hinting so that no desktop setting changes an advance. Registers the substitutes of
+// SetUpFonts itself. Needs a QGuiApplication.
 QFont TextArtFont();
 
 // The advances of TextArtFont, filled from the font once per character and kept for the whole
-// run. A character the font lacks is measured in the font that draws it.
+// run. A character the font lacks is measured in the font that draws it. Needs a QGuiApplication
+// (it stops the program with a message otherwise); use it from the GUI thread only.
 AdvanceCache& TextArtAdvances();
 
 // The width in dots of each line of `text` (as SplitLines cuts it) in the text-art font.
 std::vector<std::uint32_t> TextArtLineWidths(std::u16string_view text);
 
-// The text drawn as a board draws it: black on white in the text-art font, 18 px from one line
-// to the next, an 8 px margin all round; widest line + 16 wide, lines × 18 + 16 high.
+// The size of RenderTextArt(text): widest line + 16 wide, lines × 18 + 16 high (16 × 16 for the
+// empty text). May exceed the limits above; the picture is then not drawn.
+QSize TextArtImageSize(std::u16string_view text);
+
+// The text drawn as a board draws it: black on white (8-bit grey) in the text-art font, 18 px
+// from one line to the next, an 8 px margin all round; widest line + 16 wide, lines × 18 + 16
+// high. Each character stands exactly where the sum of the advances before it on its line puts
+// it. A null image when the picture exceeds the limits above or memory runs out.
 QImage RenderTextArt(std::u16string_view text);
 
-// RenderTextArt saved as a PNG file. False, with a reason in `error`, when it cannot be written.
+// RenderTextArt saved as a PNG file. False, with a reason in `error`, when it cannot be written;
+// an existing file is then left as it was, and no partial file is left behind.
 bool SaveTextArtPng(std::u16string_view text, const QString& path, QString* error = nullptr);
 
 }  // namespace koron

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <map>
 #include <string>
 
@@ -16,6 +18,7 @@ struct LineCase {
   std::u16string text;
   Lines lines;
   Widths widths;  // with the advances of Advance64 below
+  friend void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 };
 
 // Advances in 1/64 dot chosen so that rounding up shows: 'a' 1.5625, 'b' 0.4375, U+3000 11.

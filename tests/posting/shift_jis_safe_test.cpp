@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <string>
 
@@ -15,6 +17,7 @@ struct SafeCase {
   std::u16string text;
   std::u16string safe;  // the Shift_JIS-safe text
   std::string bytes;    // its code page 932 bytes
+  friend void PrintTo(const SafeCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ShiftJisSafe : public ::testing::TestWithParam<SafeCase> {};
@@ -57,6 +60,7 @@ struct StrictCase {
   std::u16string text;
   char32_t unmapped;
   std::size_t line;
+  friend void PrintTo(const StrictCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Cp932Failure : public ::testing::TestWithParam<StrictCase> {};

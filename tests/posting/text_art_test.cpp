@@ -1,0 +1,240 @@
+// The text-art widths and picture, measured against the font's own tables, under the offscreen
+// platform so that no desktop setting takes part.
+#include "render/text_art.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QRawFont>
+#include <QTemporaryDir>
+#include <QTextLayout>
+#include <QtEndian>
+#include <cmath>
+#include <string>
+
+#include "composer/composer.h"
+#include "posting/dot_widths.h"
+#include "posting/shift_jis_safe.h"
+
+namespace koron {
+namespace {
+
+QString Q(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Monapo and Mona are drawn to MS PGothic's widths; with any other face the widths mean nothing.
+bool HaveWidthCompatibleFont() {
+  const QString family = QFontInfo(TextArtFont()).family();
+  return family == QLatin1String("Monapo") || family == QLatin1String("Mona");
+}
+
+std::string NoTextArtFont() {
+  return "no width-compatible font (Monapo or Mona) is installed; the text-art face resolves to " +
+         QFontInfo(TextArtFont()).family().toStdString();
+}
+
+// Line widths read straight from the font file: cmap for the glyphs, hmtx for their advances,
+// scaled from font units to 16 px and rounded up per line. No shaping and no Qt metrics.
+std::vector<std::uint32_t> WidthsFromAdvanceTable(std::u16string_view text) {
+  const QRawFont font = QRawFont::fromFont(TextArtFont());
+  const QByteArray head = font.fontTable("head");
+  const QByteArray hhea = font.fontTable("hhea");
+  const QByteArray hmtx = font.fontTable("hmtx");
+  const auto u16 = [](const QByteArray& table, qsizetype at) -> quint16 {
+    if (at < 0 || at + 2 > table.size()) {
+      ADD_FAILURE() << "font table too short";
+      return 0;
+    }
+    return qFromBigEndian<quint16>(table.constData() + at);
+  };
+  const std::int64_t units_per_em = u16(head, 18);
+  const quint16 metrics = u16(hhea, 34);
+  std::vector<std::uint32_t> widths;
+  for (std::u16string_view line : SplitLines(text)) {
+    std::int64_t units = 0;
+    for (quint32 glyph : font.glyphIndexesForString(Q(line))) {
+      EXPECT_NE(glyph, 0u) << "a character of the picture is missing from the font";
+      units += u16(hmtx, 4 * std::min<quint32>(glyph, metrics - 1u));
+    }
+    const std::int64_t scaled = units * kTextArtPixelSize;
+    widths.push_back(static_cast<std::uint32_t>((scaled + units_per_em - 1) / units_per_em));
+  }
+  return widths;
+}
+
+struct PictureCase {
+  const char* name;
+  ProcessionChoices choices;
+  friend void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+ProcessionChoices Choices(std::int32_t marchers, bool ears, std::int32_t cheers,
+                          std::int32_t signs) {
+  ProcessionChoices choices;
+  choices.FaceText = u"('\uFF21`)";
+  choices.MarcherCount = marchers;
+  choices.Ears = ears;
+  choices.CheerCount = cheers;
+  choices.SignCount = signs;
+  return choices;
+}
+
+class PictureWidths : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(PictureWidths, MatchTheFontsAdvanceTable) {
+  if (!HaveWidthCompatibleFont()) GTEST_SKIP() << NoTextArtFont();
+  const std::u16string picture = ComposePicture(GetParam().choices);
+  const std::vector<std::uint32_t> widths = TextArtLineWidths(picture);
+  EXPECT_EQ(widths.size(), 4u);
+  EXPECT_EQ(widths, WidthsFromAdvanceTable(picture));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, PictureWidths,
+                         ::testing::Values(PictureCase{"PolicemanAlone", Choices(0, false, 0, 0)},
+                                           PictureCase{"MarchersWithEars", Choices(7, true, 0, 0)},
+                                           PictureCase{"WholeProcession", Choices(5, true, 4, 3)}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextArtAdvances, SpaceFiveIdeographicSpaceEleven) {
+  if (!HaveWidthCompatibleFont()) GTEST_SKIP() << NoTextArtFont();
+  EXPECT_EQ(TextArtAdvances().Advance(U' '), 5 * kAdvanceUnitsPerDot);
+  EXPECT_EQ(TextArtAdvances().Advance(U'\u3000'), 11 * kAdvanceUnitsPerDot);
+  EXPECT_EQ(TextArtLineWidths(u" \u3000\r\n\u3000\u3000 "), (std::vector<std::uint32_t>{16, 27}));
+}
+
+// A character the text-art face lacks is measured in the face that draws it.
+TEST(TextArtAdvances, MissingCharacterMeasuredInDrawingFace) {
+  const char32_t armenian_ayb = 0x0531;
+  const QRawFont primary = QRawFont::fromFont(TextArtFont());
+  if (primary.supportsCharacter(armenian_ayb)) GTEST_SKIP() << "the text-art face has U+0531";
+  QTextLayout layout(QString::fromUcs4(&armenian_ayb, 1), TextArtFont());
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  const QList<QGlyphRun> runs = layout.glyphRuns();
+  if (runs.isEmpty()) GTEST_SKIP() << "no installed face draws U+0531";
+  ASSERT_NE(runs[0].rawFont().familyName(), primary.familyName());
+  const qreal drawn = runs[0].rawFont().advancesForGlyphIndexes(runs[0].glyphIndexes())[0].x();
+  EXPECT_GT(drawn, 0);
+  EXPECT_EQ(TextArtAdvances().Advance(armenian_ayb), std::lround(drawn * kAdvanceUnitsPerDot))
+      << "drawn by " << runs[0].rawFont().familyName().toStdString();
+}
+
+// Columns [first, last] holding ink within the rows of one line; -1 when blank.
+std::pair<int, int> InkColumns(const QImage& image, int line) {
+  std::pair<int, int> ink{-1, -1};
+  for (int y = kTextArtMargin + line * kTextArtLineHeight;
+       y < kTextArtMargin + (line + 1) * kTextArtLineHeight; ++y) {
+    const uchar* row = image.constScanLine(y);
+    for (int x = 0; x < image.width(); ++x) {
+      if (row[x] >= 128) continue;
+      if (ink.first < 0 || x < ink.first) ink.first = x;
+      ink.second = std::max(ink.second, x);
+    }
+  }
+  return ink;
+}
+
+int LastInkRow(const QImage& image) {
+  for (int y = image.height() - 1; y >= 0; --y) {
+    const uchar* row = image.constScanLine(y);
+    for (int x = 0; x < image.width(); ++x) {
+      if (row[x] < 128) return y;
+    }
+  }
+  return -1;
+}
+
+TEST(RenderTextArt, SizeFollowsWidthsAndLines) {
+  for (std::u16string_view text : {u"", u"\r\n", u"A\r\n\u3000\u3000|", u"A\r\nB\r\n"}) {
+    const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
+    const int widest =
+        widths.empty() ? 0 : static_cast<int>(*std::max_element(widths.begin(), widths.end()));
+    const QImage image = RenderTextArt(text);
+    EXPECT_EQ(image.size(), QSize(widest + 16, static_cast<int>(widths.size()) * 18 + 16))
+        << Q(text).toStdString();
+    EXPECT_EQ(image.size(), TextArtImageSize(text));
+  }
+}
+
+TEST(RenderTextArt, GlyphStandsAtSumOfAdvancesBeforeIt) {
+  if (!HaveWidthCompatibleFont()) GTEST_SKIP() << NoTextArtFont();
+  // The bar alone, then on a second line after full-width and half-width characters, spaces and
+  // "AV", which kerning or shaping across characters would pull together: the bar must stand
+  // exactly the line width of what precedes it further right.
+  const std::u16string before = u"\u3000\u3000 AV\uFF9F\u30CE";
+  const QImage alone = RenderTextArt(u"|");
+  const QImage after = RenderTextArt(u"x\r\n" + before + u"|");
+  const int right = InkColumns(alone, 0).second;
+  ASSERT_GE(right, kTextArtMargin);
+  EXPECT_EQ(InkColumns(after, 1).second, right + static_cast<int>(TextArtLineWidths(before)[0]));
+  // The baseline stands 15 px into the 18 px line: "A" sits on it, its last ink row is 14.
+  EXPECT_EQ(LastInkRow(RenderTextArt(u"A")), kTextArtMargin + 15 - 1);
+  EXPECT_EQ(LastInkRow(RenderTextArt(u"x\r\nA")), kTextArtMargin + 18 + 15 - 1);
+}
+
+TEST(SaveTextArtPng, WritesTheRenderedPicture) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("koron-aa.png");
+  const std::u16string text = ComposePicture(Choices(3, true, 1, 1));
+  QString error;
+  ASSERT_TRUE(SaveTextArtPng(text, path, &error)) << error.toStdString();
+  const QImage read(path);
+  EXPECT_EQ(read.convertToFormat(QImage::Format_Grayscale8), RenderTextArt(text));
+}
+
+struct FailureCase {
+  const char* name;
+  const char* path;  // under a fresh folder; "%" stands for that folder
+  std::u16string text;
+  const char* reason;
+  friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SaveFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(SaveFailure, SaysWhyAndLeavesNoFile) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QFile(dir.filePath("file")).open(QIODevice::WriteOnly));
+  ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+  QString path = QString::fromUtf8(GetParam().path).replace('%', dir.path());
+  QString error;
+  EXPECT_FALSE(SaveTextArtPng(GetParam().text, path, &error));
+  EXPECT_TRUE(error.contains(QLatin1String(GetParam().reason))) << error.toStdString();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+            (QStringList{"file", "folder"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SaveFailure,
+    ::testing::Values(FailureCase{"MissingFolder", "%/none/a.png", u"A", "does not exist"},
+                      FailureCase{"FolderIsAFile", "%/file/a.png", u"A", "is not a folder"},
+                      FailureCase{"TargetIsAFolder", "%/folder", u"A", "is a folder"},
+                      FailureCase{"NoName", "", u"A", "No file name"},
+                      FailureCase{"TooWide", "%/a.png", std::u16string(100'000, u'\u3000'),
+                                  "too large"},
+                      FailureCase{"TooTall", "%/a.png",
+                                  [] {
+                                    std::u16string lines;
+                                    for (int i = 0; i < 60'000; ++i) lines += u"A\r\n";
+                                    return lines;
+                                  }(),
+                                  "too large"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace koron
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -25,6 +25,7 @@
 #include "app/app_icon.h"
 #include "app/app_version.h"
 #include "app/balloon.h"
+#include "app/box_menu.h"
 #include "app/form2.h"
 #include "app/list_watcher.h"
 #include "app/strip_label.h"
@@ -307,6 +308,9 @@ void Form1::CreateControls() {
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
     setTabOrder(tabOrder[i - 1], tabOrder[i]);
   }
+
+  InstallBoxMenu(TextAA, folder_);
+  InstallBoxMenu(TextAA2, folder_);
 
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);

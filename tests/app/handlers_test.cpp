@@ -2,7 +2,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -11,9 +14,11 @@
 #include <QtTest>
 
 #include "app/application_setup.h"
+#include "app/box_menu.h"
 #include "app/form1.h"
 #include "app/text_box.h"
 #include "composer/composer.h"
+#include "render/text_art.h"
 #include "tests/app/app_test_support.h"
 
 using koron::Form1;
@@ -452,6 +457,72 @@ class HandlersTest : public QObject {
     QVERIFY(data != nullptr);
     QCOMPARE(data->formats(), QStringList({QStringLiteral("text/plain")}));
     QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+  }
+
+  // Each box's context menu: the standard entries in Japanese, a readout of the widest line and
+  // the Shift_JIS bytes against the board's budget, a Shift_JIS copy, and saving as a picture.
+  void contextMenu_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("readout");  // what the first line says, after its width
+    QTest::addColumn<QString>("copied");   // by "Shift_JIS でコピー"
+
+    QTest::newRow("references for what Shift_JIS lacks")
+        << "TextAA" << QString::fromUtf16(u"\u00E9\u2665\r\n\u2200\uFF5E\U0001F600")
+        << QStringLiteral("ドット　28 / 4,096 バイト")
+        << QString::fromUtf16(u"&#233;&#9829;\r\n\u2200\uFF5E&#128512;");
+    QTest::newRow("over the budget") << "TextAA2" << QString(5000, QLatin1Char('a'))
+                                     << QStringLiteral("ドット　5,000 / 4,096 バイト（超過）")
+                                     << QString(5000, QLatin1Char('a'));
+  }
+
+  void contextMenu() {
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, readout);
+    QFETCH(QString, copied);
+    Form1 form;
+    auto* edit = form.findChild<QPlainTextEdit*>(box);
+    koron::SetBoxText(edit, text.toStdU16String());
+    std::unique_ptr<QMenu> menu(koron::CreateBoxMenu(edit, form.folder(), QPoint(5, 5)));
+    const QList<QAction*> actions = menu->actions();
+
+    QCOMPARE(actions.first()->objectName(), QStringLiteral("readout"));
+    QVERIFY2(actions.first()->text().endsWith(readout), qPrintable(actions.first()->text()));
+    QVERIFY(!actions.first()->isEnabled());
+    QCOMPARE(actions.first()->icon().isNull(), !readout.contains(QStringLiteral("超過")));
+    auto* standard = menu->findChild<QAction*>(QStringLiteral("select-all"));
+    QVERIFY(standard != nullptr);
+    QVERIFY2(standard->text().startsWith(QStringLiteral("すべてを選択")),
+             qPrintable(standard->text()));
+
+    QCOMPARE(actions.last()->objectName(), QStringLiteral("saveImage"));
+    QCOMPARE(actions.last()->text(), QStringLiteral("画像として保存…"));
+    QAction* copy = actions[actions.size() - 2];
+    QCOMPARE(copy->text(), QStringLiteral("Shift_JIS でコピー"));
+    copy->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QCOMPARE(koron::BoxText(edit), text);  // the box keeps its own text
+  }
+
+  // "画像として保存…" offers koron-aa.png in the working folder and writes the picture there.
+  void saveAsImage() {
+    Form1 form;
+    koron::SetBoxText(form.TextAA, u"__[\u8B66]\r\n\u3000(\u3000 )");
+    std::unique_ptr<QMenu> menu(koron::CreateBoxMenu(form.TextAA, form.folder(), QPoint()));
+    QString offered;
+    QTimer::singleShot(0, &form, [&offered] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      offered = dialog->selectedFiles().value(0);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    menu->findChild<QAction*>(QStringLiteral("saveImage"))->trigger();
+    const QString expected = QDir(form.folder()).filePath(QStringLiteral("koron-aa.png"));
+    QCOMPARE(offered, expected);
+    const QImage saved(expected);
+    QVERIFY(!saved.isNull());
+    QCOMPARE(saved.size(), koron::TextArtImageSize(u"__[\u8B66]\r\n\u3000(\u3000 )"));
   }
 
   void copyTakesTheUsersEdits() {

@@ -1,0 +1,97 @@
+#include "app/box_menu.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <algorithm>
+
+#include "app/balloon.h"
+#include "app/text_box.h"
+#include "posting/shift_jis_safe.h"
+#include "render/text_art.h"
+
+namespace koron {
+namespace {
+
+QIcon OverBudgetMark() {
+  QPixmap mark(16, 16);
+  mark.fill(Qt::transparent);
+  QPainter painter(&mark);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0xD0, 0x10, 0x10));
+  painter.drawEllipse(QRectF(2, 2, 12, 12));
+  return QIcon(mark);
+}
+
+QAction* Readout(const std::u16string& text, QMenu* menu) {
+  const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
+  const std::uint32_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
+  const std::uint64_t bytes = ShiftJisSafeByteCount(text);
+  QString words =
+      QString::fromUtf16(u"幅 %1 ドット　%2 / %3 バイト")
+          .arg(GroupedNumber(widest), GroupedNumber(bytes), GroupedNumber(kPostByteBudget));
+  auto* readout = new QAction(menu);
+  if (bytes > kPostByteBudget) {
+    words += QString::fromUtf16(u"（超過）");
+    readout->setIcon(OverBudgetMark());
+  }
+  readout->setText(words);
+  readout->setObjectName(QStringLiteral("readout"));
+  readout->setEnabled(false);  // a line to read, not to choose
+  return readout;
+}
+
+void SaveAsImage(QPlainTextEdit* box, const QString& folder) {
+  QFileDialog dialog(box, QString::fromUtf16(u"画像として保存"));
+  dialog.setObjectName(QStringLiteral("saveImageDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QString::fromUtf16(u"PNG 画像 (*.png)"));
+  dialog.setDefaultSuffix(QStringLiteral("png"));
+  dialog.setDirectory(folder);
+  dialog.selectFile(QDir(folder).filePath(QStringLiteral("koron-aa.png")));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  QString error;
+  if (!SaveTextArtPng(BoxText(box).toStdU16String(), dialog.selectedFiles().constFirst(), &error)) {
+    ShowBalloon(box, QString::fromUtf16(u"画像を保存できませんでした: %1").arg(error));
+  }
+}
+
+}  // namespace
+
+QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
+  QMenu* menu = box->createStandardContextMenu(at);
+  const std::u16string text = BoxText(box).toStdU16String();
+
+  QAction* first = menu->actions().value(0);
+  menu->insertAction(first, Readout(text, menu));
+  menu->insertSeparator(first);
+
+  menu->addSeparator();
+  QAction* copy = menu->addAction(QString::fromUtf16(u"Shift_JIS でコピー"));
+  copy->setObjectName(QStringLiteral("copyShiftJis"));
+  QObject::connect(copy, &QAction::triggered, box, [box] {
+    // Unicode text on the clipboard, as pasting needs; the references are plain ASCII in it.
+    CopyToClipboard(
+        QString::fromStdU16String(MakeShiftJisSafe(BoxText(box).toStdU16String()).text));
+  });
+  QAction* save = menu->addAction(QString::fromUtf16(u"画像として保存…"));
+  save->setObjectName(QStringLiteral("saveImage"));
+  QObject::connect(save, &QAction::triggered, box, [box, folder] { SaveAsImage(box, folder); });
+  return menu;
+}
+
+void InstallBoxMenu(QPlainTextEdit* box, const QString& folder) {
+  box->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(box, &QPlainTextEdit::customContextMenuRequested, box, [box, folder](QPoint at) {
+    QMenu* menu = CreateBoxMenu(box, folder, at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(box->viewport()->mapToGlobal(at));
+  });
+}
+
+}  // namespace koron

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <cstdint>
+
+class QMenu;
+class QPlainTextEdit;
+
+namespace koron {
+
+// The bytes a post may hold on most Shift_JIS text boards.
+inline constexpr std::uint64_t kPostByteBudget = 4096;
+
+// The context menu of a text box: the standard entries, and what posting text art needs. At the
+// top, the widest line in dots and the Shift_JIS byte count against the board's budget, marked
+// in red when over it (measured when the menu opens, so typing never waits for it); at the
+// bottom, a copy that keeps to Shift_JIS and saving the text as a PNG picture, by default as
+// koron-aa.png in `folder`. The caller owns the menu.
+QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at);
+
+// Gives the box that menu on right-click (and the menu key).
+void InstallBoxMenu(QPlainTextEdit* box, const QString& folder);
+
+}  // namespace koron

@@ -1,0 +1,254 @@
+#include "cli/options.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <cstddef>
+
+#include "composer/face_items.h"
+
+namespace koron {
+namespace {
+
+// Options that Qt's application objects take out of argv themselves (QCoreApplication,
+// QGuiApplication, QApplication and the xcb platform, Qt 6). They are declared so that they
+// parse, and hidden, since they are Qt's and not the tool's.
+constexpr const char* kQtValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin",      "qwindowgeometry",
+    "geometry", "qwindowtitle",       "title",         "qwindowicon", "icon",
+    "style",    "stylesheet",         "session",       "display",     "name",
+    "visual",   "qmljsdebugger"};
+constexpr const char* kQtFlagOptions[] = {"reverse", "testability", "widgetcount", "nograb",
+                                          "dograb",  "qdevel",      "qdebug"};
+
+// The options that make no window, and those that only shape the text of one of them.
+constexpr const char* kActionOptions[] = {"print", "show", "list"};
+constexpr const char* kPictureOptions[] = {"marchers", "face",     "ears",         "cheer",
+                                           "signs",    "template", "template-only"};
+constexpr const char* kTextOptions[] = {"encoding", "widths", "png"};
+
+void AddOption(QCommandLineParser& parser, const QStringList& names, const char* description,
+               const char* valueName = nullptr) {
+  QCommandLineOption option(names, QString::fromUtf8(description));
+  if (valueName != nullptr) option.setValueName(QString::fromLatin1(valueName));
+  parser.addOption(option);
+}
+
+// One parser for both reading and the help text, so that the two cannot drift apart.
+void SetUpParser(QCommandLineParser& parser) {
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.setApplicationDescription(QStringLiteral(
+      "KORON AA: composes a procession picture in text art and shows text templates.\n"
+      "Without --print, --show or --list it opens the window."));
+
+  AddOption(parser, {QStringLiteral("h"), QStringLiteral("help")}, "Show this help and exit.");
+  AddOption(parser, {QStringLiteral("v"), QStringLiteral("version")}, "Show the version and exit.");
+  AddOption(parser, {QStringLiteral("dir")},
+            "Use DIR as the working folder instead of the current directory.", "DIR");
+  AddOption(parser, {QStringLiteral("user-dir")},
+            "Use $XDG_DATA_HOME/koron-aa (~/.local/share/koron-aa) as the working folder; "
+            "the example lists are copied into it when missing.");
+  AddOption(parser, {QStringLiteral("print")},
+            "Write the picture that the left AA\u4F5C\u6210 button makes to standard output.");
+  AddOption(parser, {QStringLiteral("marchers")},
+            "Arrested marchers, read as the count box reads it (default 0).", "TEXT");
+  AddOption(parser, {QStringLiteral("face")}, "Face of the marchers, 0 to 5 (default 0).", "N");
+  AddOption(parser, {QStringLiteral("ears")}, "Give the marchers ears.");
+  AddOption(parser, {QStringLiteral("cheer")}, "Cheering figures (default 0).", "TEXT");
+  AddOption(parser, {QStringLiteral("signs")}, "Sign bearers (default 0).", "TEXT");
+  AddOption(parser, {QStringLiteral("template")},
+            "Add template NAME from AAList_01.txt below the picture.", "NAME");
+  AddOption(parser, {QStringLiteral("template-only")},
+            "Write the template alone, without the picture.");
+  AddOption(parser, {QStringLiteral("show")},
+            "Write the body of template NAME from AAList_02.txt to standard output.", "NAME");
+  AddOption(parser, {QStringLiteral("list")},
+            "Write the names in AAList_01.txt (N=1) or AAList_02.txt (N=2), one per line.", "N");
+  AddOption(parser, {QStringLiteral("encoding")},
+            "Encoding of --print and --show: utf-8 (default), cp932, or sjis-ncr (cp932 with "
+            "&#N; for the characters it lacks).",
+            "ENC");
+  AddOption(parser, {QStringLiteral("widths")},
+            "With --print or --show: write the width of each line in dots, then the Shift_JIS "
+            "byte count, instead of the text.");
+  AddOption(parser, {QStringLiteral("png")},
+            "With --print or --show: save the text as a PNG picture in FILE instead.", "FILE");
+
+  for (const char* name : kQtValueOptions) {
+    QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : kQtFlagOptions) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
+ParsedCommandLine Fail(const QString& error) {
+  ParsedCommandLine result;
+  result.error = error;
+  return result;
+}
+
+QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
+
+// The first option of `names` that was given, or empty.
+template <std::size_t N>
+QString FirstGiven(const QCommandLineParser& parser, const char* const (&names)[N]) {
+  for (const char* name : names) {
+    if (parser.isSet(QLatin1String(name))) return QLatin1String(name);
+  }
+  return {};
+}
+
+bool ReadFace(const QString& text, int* face) {
+  // One digit, as the face list has six items; "1.5" or "+1" name no item.
+  if (text.size() != 1 || text[0] < u'0' || text[0] >= QChar(u'0' + kFaceCount)) return false;
+  *face = text[0].unicode() - u'0';
+  return true;
+}
+
+bool ReadEncoding(const QString& text, CliEncoding* encoding) {
+  const QString name = text.toLower();
+  if (name == u"utf-8" || name == u"utf8") {
+    *encoding = CliEncoding::Utf8;
+  } else if (name == u"cp932") {
+    *encoding = CliEncoding::Cp932;
+  } else if (name == u"sjis-ncr") {
+    *encoding = CliEncoding::ShiftJisSafe;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
+  QCommandLineParser parser;
+  SetUpParser(parser);
+  if (!parser.parse(arguments)) {
+    // Qt's sentence, begun in lower case like the tool's own after "koron-aa: ".
+    QString error = parser.errorText();
+    if (!error.isEmpty()) error[0] = error[0].toLower();
+    return Fail(error);
+  }
+  const auto isSet = [&parser](const char* name) { return parser.isSet(QLatin1String(name)); };
+  const auto value = [&parser](const char* name) { return parser.value(QLatin1String(name)); };
+
+  ParsedCommandLine result;
+  CliOptions& options = result.options;
+  options.help = isSet("help");
+  options.version = isSet("version");
+  // Help and version are answered whatever else the line holds.
+  if (options.help || options.version) {
+    result.ok = true;
+    return result;
+  }
+
+  const QStringList positional = parser.positionalArguments();
+  if (!positional.isEmpty()) {
+    return Fail(QStringLiteral("unexpected argument %1.").arg(Quoted(positional.first())));
+  }
+
+  QStringList actions;
+  for (const char* name : kActionOptions) {
+    if (isSet(name)) actions << QStringLiteral("--") + QLatin1String(name);
+  }
+  if (actions.size() > 1) {
+    return Fail(
+        QStringLiteral("%1 cannot be used together.").arg(actions.join(QStringLiteral(" and "))));
+  }
+  const bool print = isSet("print");
+  const bool show = isSet("show");
+  if (print) options.action = CliAction::Print;
+  if (show) options.action = CliAction::Show;
+  if (isSet("list")) {
+    const QString list = value("list");
+    if (list != u"1" && list != u"2") {
+      return Fail(QStringLiteral("--list takes 1 or 2, not %1.").arg(Quoted(list)));
+    }
+    options.action = CliAction::List;
+    options.listNumber = list == u"1" ? 1 : 2;
+  }
+
+  if (const QString name = FirstGiven(parser, kTextOptions); !name.isEmpty() && !print && !show) {
+    return Fail(QStringLiteral("--%1 needs --print or --show.").arg(name));
+  }
+  if (isSet("widths") && isSet("png")) {
+    return Fail(QStringLiteral("--widths and --png cannot be used together."));
+  }
+  if (isSet("encoding") && !ReadEncoding(value("encoding"), &options.encoding)) {
+    return Fail(QStringLiteral("unknown encoding %1 (utf-8, cp932 or sjis-ncr).")
+                    .arg(Quoted(value("encoding"))));
+  }
+  options.widths = isSet("widths");
+  options.pngFile = value("png");
+  if (isSet("png") && options.pngFile.isEmpty()) {
+    return Fail(QStringLiteral("--png needs a file name."));
+  }
+
+  if (const QString name = FirstGiven(parser, kPictureOptions); !name.isEmpty() && !print) {
+    return Fail(QStringLiteral("--%1 needs --print.").arg(name));
+  }
+  if (isSet("face") && !ReadFace(value("face"), &options.face)) {
+    return Fail(QStringLiteral("--face takes a number from 0 to %1, not %2.")
+                    .arg(kFaceCount - 1)
+                    .arg(Quoted(value("face"))));
+  }
+  if (isSet("marchers")) options.marchers = value("marchers");
+  if (isSet("cheer")) options.cheer = value("cheer");
+  if (isSet("signs")) options.signs = value("signs");
+  options.ears = isSet("ears");
+  options.templateName = value("template");
+  options.templateOnly = isSet("template-only");
+  options.showName = value("show");
+
+  options.userDir = isSet("user-dir");
+  if (isSet("dir")) {
+    if (options.userDir) {
+      return Fail(QStringLiteral("--dir and --user-dir cannot be used together."));
+    }
+    options.dir = value("dir");
+    if (options.dir.isEmpty()) return Fail(QStringLiteral("--dir needs a folder name."));
+  }
+
+  // Read as Qt reads them, which takes neither "-platform=NAME" nor a missing value.
+  for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == u"-platform" || arg == u"--platform") options.platform = arguments[i + 1];
+    if (arg == u"-display" || arg == u"--display") options.displayGiven = true;
+  }
+
+  result.ok = true;
+  return result;
+}
+
+QString CliHelpText() {
+  QCommandLineParser parser;
+  SetUpParser(parser);
+  QString text = parser.helpText();
+  // Qt names the program after a running application object, which help does not need.
+  const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
+  text.replace(0, firstLineEnd, QStringLiteral("Usage: koron-aa [options]"));
+
+  QString faces;
+  for (int i = 0; i < kFaceCount; ++i) {
+    faces += QStringLiteral("\n  %1  %2").arg(i).arg(QString::fromUtf16(kFaceItems[i]));
+  }
+  text += QStringLiteral(
+              "\nFaces (--face):%1\n\n"
+              "The working folder holds AAList_01.txt and AAList_02.txt (code page 932 or UTF-8\n"
+              "with a byte-order mark, CR LF line ends) and MARU.ini. Output is UTF-8 unless\n"
+              "--encoding says otherwise; texts keep their CR LF line ends. Qt's own options,\n"
+              "such as -platform NAME or -style NAME, are passed on to the window.\n\n"
+              "Exit status: 0 done; 1 no display, picture over the length limit, no such\n"
+              "template, or output failed; 2 usage error.\n")
+              .arg(faces);
+  return text;
+}
+
+QString CliVersionText() { return QStringLiteral("koron-aa " KORON_CLI_VERSION "\n"); }
+
+}  // namespace koron

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace koron {
+
+// What a run does once the working folder is settled.
+enum class CliAction { Window, Print, Show, List };
+
+// How --print and --show write their text.
+enum class CliEncoding { Utf8, Cp932, ShiftJisSafe };
+
+// The command line, read and checked for consistency; nothing of it has been carried out yet.
+struct CliOptions {
+  bool help = false;
+  bool version = false;
+  CliAction action = CliAction::Window;
+
+  // --print: the left half's controls, as the window reads them.
+  QString marchers = QStringLiteral("0");
+  QString cheer = QStringLiteral("0");
+  QString signs = QStringLiteral("0");
+  int face = 0;
+  bool ears = false;
+  QString templateName;
+  bool templateOnly = false;
+
+  QString showName;    // --show
+  int listNumber = 0;  // --list: 1 or 2
+
+  CliEncoding encoding = CliEncoding::Utf8;
+  bool widths = false;
+  QString pngFile;  // empty: no picture export
+
+  QString dir;  // --dir, as given
+  bool userDir = false;
+
+  // Qt's own choice of platform and display, for telling whether a window can open.
+  QString platform;  // -platform NAME; empty when not given
+  bool displayGiven = false;
+};
+
+// The outcome of reading the arguments (argv[0] first). On a usage error `error` says what is
+// wrong in one sentence and `options` is not to be used.
+struct ParsedCommandLine {
+  bool ok = false;
+  QString error;
+  CliOptions options;
+};
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+// The text of --help and of --version, each ending with a line feed.
+QString CliHelpText();
+QString CliVersionText();
+
+}  // namespace koron

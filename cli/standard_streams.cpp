@@ -1,0 +1,69 @@
+#include "cli/standard_streams.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <QByteArray>
+
+namespace koron {
+namespace {
+
+bool stdoutWasClosed = false;
+
+bool WriteAll(int fd, std::string_view bytes, int* failure) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      *failure = errno;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+void GuardStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is this one, as those below it are open by now.
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) ::close(opened);
+    if (fd == 1) stdoutWasClosed = true;
+  }
+}
+
+bool WriteStandardOutput(std::string_view bytes, QString* error) {
+  if (bytes.empty()) return true;
+  int failure = EBADF;
+  if (!stdoutWasClosed) {
+    // A reader that went away gives EPIPE here instead of ending the program silently.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (WriteAll(STDOUT_FILENO, bytes, &failure)) return true;
+  }
+  *error = QStringLiteral("cannot write to standard output: %1")
+               .arg(QString::fromLocal8Bit(::strerror(failure)));
+  return false;
+}
+
+void WriteErrorLine(const QString& message) {
+  QString line = QStringLiteral("koron-aa: ") + message;
+  for (QChar& c : line) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0x7F && u < 0xA0) || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator) {
+      c = QLatin1Char('?');
+    }
+  }
+  const QByteArray bytes = line.toUtf8() + '\n';
+  int ignored = 0;
+  WriteAll(STDERR_FILENO,
+           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &ignored);
+}
+
+}  // namespace koron

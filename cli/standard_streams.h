@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+namespace koron {
+
+// Opens /dev/null on any of descriptors 0, 1 and 2 that the program was started without, so that
+// no file opened later takes their place and receives the output. Output to a standard output
+// that was closed still fails, as it should. Call first, before anything opens a file.
+void GuardStandardStreams();
+
+// Writes all of `bytes` to standard output, however the system splits the writes. A broken pipe
+// is an error like any other, not a signal that ends the program. False, with the reason in
+// `error`, when not all could be written.
+bool WriteStandardOutput(std::string_view bytes, QString* error);
+
+// "koron-aa: " and `message` as one line on standard error. Control characters of names and
+// paths inside it are shown as '?', so that the line stays one line.
+void WriteErrorLine(const QString& message);
+
+}  // namespace koron

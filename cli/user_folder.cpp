@@ -1,0 +1,158 @@
+#include "cli/user_folder.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "templates/template_list.h"
+
+namespace koron {
+namespace {
+
+bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
+
+std::string HomeFolder(const char* home) {
+  if (home != nullptr && home[0] != '\0') return home;
+  if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    return entry->pw_dir;
+  }
+  return "/";
+}
+
+// mkdir -p; new folders are the user's alone, as the base directory rules ask.
+bool MakeFolders(const std::string& folder) {
+  for (std::size_t end = 1; end <= folder.size(); ++end) {
+    if (end < folder.size() && folder[end] != '/') continue;
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat info;
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool CopyBytes(int from, int to) {
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(from, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!WriteAll(to, buffer, static_cast<std::size_t>(got))) return false;
+  }
+}
+
+// The example list `name` as the package installed it: the first readable regular file.
+int OpenExample(const std::vector<std::string>& dataDirs, const char* name) {
+  for (const std::string& dir : dataDirs) {
+    const std::string path = dir + "/koron-aa/" + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) return fd;
+    ::close(fd);
+  }
+  return -1;
+}
+
+// Puts the finished temporary file in place under `target` unless something is already there.
+void PlaceWithoutReplacing(const std::string& temp, const std::string& target) {
+  if (::link(temp.c_str(), target.c_str()) != 0 && errno != EEXIST) {
+    // Some file systems have no hard links; a rename that refuses to replace does the same.
+    ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+  }
+  ::unlink(temp.c_str());
+}
+
+void CopyExampleIfMissing(const std::string& folder, const std::vector<std::string>& dataDirs,
+                          const char* name) {
+  const std::string target = folder + "/" + name;
+  struct stat info;
+  // Anything at all under that name (even a dangling link) is the user's.
+  if (::lstat(target.c_str(), &info) == 0 || errno != ENOENT) return;
+
+  Fd source(OpenExample(dataDirs, name));
+  if (source.get() < 0) return;
+
+  // Written under a hidden name first, so that a crash or a full disk leaves no half list.
+  std::string temp = folder + "/." + name + ".XXXXXX";
+  Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+  if (out.get() < 0) return;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const bool written = CopyBytes(source.get(), out.get()) &&
+                       ::fchmod(out.get(), 0666 & ~mask) == 0 && ::fsync(out.get()) == 0;
+  if (out.Close() && written) {
+    PlaceWithoutReplacing(temp, target);
+  } else {
+    ::unlink(temp.c_str());
+  }
+}
+
+}  // namespace
+
+std::string UserFolderPath(const char* xdgDataHome, const char* home) {
+  if (IsAbsolute(xdgDataHome)) return std::string(xdgDataHome) + "/koron-aa";
+  return HomeFolder(home) + "/.local/share/koron-aa";
+}
+
+std::vector<std::string> SystemDataDirs(const char* xdgDataDirs) {
+  std::vector<std::string> dirs;
+  const std::string list = xdgDataDirs != nullptr ? xdgDataDirs : "";
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    const std::string dir = list.substr(start, end - start);
+    if (IsAbsolute(dir.c_str())) dirs.push_back(dir);
+    start = end + 1;
+  }
+  if (dirs.empty()) dirs = {"/usr/local/share", "/usr/share"};
+  return dirs;
+}
+
+void PrepareUserFolder(const std::string& folder, const std::vector<std::string>& dataDirs) {
+  if (!MakeFolders(folder)) return;
+  for (const char* name : {kPictureListFile, kPanelListFile}) {
+    CopyExampleIfMissing(folder, dataDirs, name);
+  }
+}
+
+}  // namespace koron

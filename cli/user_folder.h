@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace koron {
+
+// The folder of --user-dir: $XDG_DATA_HOME/koron-aa, or $HOME/.local/share/koron-aa when that
+// variable is unset, empty or relative (the base directory rules ignore relative paths). The
+// arguments are the variables' values, null when unset.
+std::string UserFolderPath(const char* xdgDataHome, const char* home);
+
+// Where the package's data may be installed: the absolute entries of $XDG_DATA_DIRS, in order,
+// or /usr/local/share and /usr/share when it names none.
+std::vector<std::string> SystemDataDirs(const char* xdgDataDirs);
+
+// Creates `folder` (and its missing parents, private to the user) and copies into it each
+// example list (koron-aa/AAList_0N.txt under the first of `dataDirs` that has it) that the
+// folder lacks. A file already there is never replaced, whatever happens meanwhile, and no half
+// written list is left behind. Failures are not errors: the folder is used as far as it exists.
+void PrepareUserFolder(const std::string& folder, const std::vector<std::string>& dataDirs);
+
+}  // namespace koron

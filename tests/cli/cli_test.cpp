@@ -1,0 +1,368 @@
+// The built program run as a user runs it, without a display: exact output bytes and statuses.
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "composer/composer.h"
+#include "composer/face_items.h"
+#include "tests/cli/run_program.h"
+#include "tests/text/scratch_dir.h"
+
+extern char** environ;
+
+namespace koron {
+namespace {
+
+using testing::RunProgram;
+using testing::RunResult;
+using testing::ScratchDir;
+using testing::Stdout;
+
+std::string program;  // the built koron-aa, from the command line
+
+std::string Utf8(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()))
+      .toUtf8()
+      .toStdString();
+}
+
+std::string Picture(int marchers, int face, bool ears, int cheers, int signs) {
+  ProcessionChoices choices;
+  choices.MarcherCount = marchers;
+  choices.FaceIndex = static_cast<std::int16_t>(face);
+  choices.FaceText = kFaceItems[face];
+  choices.Ears = ears;
+  choices.CheerCount = cheers;
+  choices.SignCount = signs;
+  return Utf8(ComposePicture(choices));
+}
+
+// Names and texts in UTF-8, as the command line takes and writes them.
+const std::string kNeko = "\u306D\u3053";
+const std::string kInu = "\u72AC";
+const std::string kOmega = "\uFF08\u00B4\u30FB\u03C9\u30FB\uFF40\uFF09";
+const std::string kKana = "\u3042\u3044\u3046\u3048\u304A\r\n\uFF71\uFF72\uFF73\r\n";
+const std::string kPoliceman =
+    Utf8(u"__[\u8B66]\r\n\u3000(\u3000 )\r\n\u3000(\u3000 )\r\n\u3000 | |\u3000");
+
+// The lists, as a user keeps them: the first in code page 932, the second in UTF-8 with a
+// byte-order mark, since code page 932 has no heart.
+const std::string kPictureList =
+    "made for the tests\r\n"
+    "[\x82\xcb\x82\xb1]\r\n"                                        // ねこ
+    "\x81\x69\x81\x4c\x81\x45\x83\xd6\x81\x45\x81\x4d\x81\x6a\r\n"  // （´・ω・｀）
+    "[empty]\r\n"
+    "[\x8c\xa2]\r\n"  // 犬
+    "U-o-U\r\n";
+const std::string kPanelList = "\xEF\xBB\xBF[kana]\r\n" + kKana +
+                               "[heart]\r\nAA\r\nI \u2665 AA\r\n"
+                               "[nobody]\r\n";
+
+// The test's own environment without a display, a platform, or the user's folders.
+std::vector<std::string> Environment(const std::string& home, std::vector<std::string> extra) {
+  const std::vector<std::string> dropped = {"DISPLAY",       "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                            "XDG_DATA_HOME", "XDG_DATA_DIRS",   "HOME"};
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::string name = text.substr(0, text.find('='));
+    if (std::find(dropped.begin(), dropped.end(), name) == dropped.end()) env.push_back(text);
+  }
+  env.push_back("HOME=" + home);
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+// A folder holding both lists and a subfolder "sub" with a list of its own.
+class ListFolder {
+ public:
+  ListFolder() {
+    dir_.Write("AAList_01.txt", kPictureList);
+    dir_.Write("AAList_02.txt", kPanelList);
+    std::filesystem::create_directory(dir_.Path("sub"));
+    dir_.Write("sub/AAList_01.txt", "[sub]\r\nx\r\n");
+  }
+  RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
+                Stdout mode = Stdout::Pipe) const {
+    return RunProgram(program, args, dir_.path(), Environment(dir_.Path("home"), std::move(env)),
+                      mode);
+  }
+  const ScratchDir& dir() const { return dir_; }
+
+ private:
+  ScratchDir dir_;
+};
+
+void ExpectErrorLine(const RunResult& run, const char* wanted) {
+  if (wanted == nullptr) {
+    EXPECT_EQ(run.err, "");
+    return;
+  }
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(run.err.back(), '\n');
+  EXPECT_NE(run.err.find(wanted), std::string::npos) << run.err;
+}
+
+struct Row {
+  const char* name;
+  std::vector<std::string> args;
+  std::string out;
+  int status = 0;
+  const char* error = nullptr;  // part of the one line on stderr; null when stderr stays empty
+  std::vector<std::string> env = {};
+  Stdout mode = Stdout::Pipe;
+};
+
+Row Usage(const char* name, std::vector<std::string> args) {
+  return {name, std::move(args), "", 2, "Try 'koron-aa --help'."};
+}
+
+std::vector<Row> Rows() {
+  return {
+      {"PolicemanAlone", {"--print"}, kPoliceman},
+      {"PictureWithTemplate",
+       {"--print", "--marchers", "5", "--face", "1", "--ears", "--cheer", "2", "--signs", "1",
+        "--template", kNeko},
+       Picture(5, 1, true, 2, 1) + "\r\n\r\n" + kOmega + "\r\n"},
+      {"CountsReadAsTheBoxesReadThem",
+       {"--print", "--marchers", "2.5", "--cheer", "x", "--signs", " 3abc", "--face", "5"},
+       Picture(2, 5, false, 0, 3)},
+      {"TemplateOnlyEvenPastTheLimit",
+       {"--print", "--marchers", "100000", "--template", kNeko, "--template-only"},
+       kOmega + "\r\n"},
+      {"TemplateOnlyWithoutTemplate", {"--print", "--template-only"}, ""},
+      {"RefusedPicture", {"--print", "--marchers", "100000"}, "", 1, "limit of 200000"},
+      {"TemplateWithoutBodyWarns",
+       {"--print", "--template", "empty"},
+       kPoliceman + "\r\n\r\n",
+       0,
+       "'empty' has no body"},
+      {"Show", {"--show", "kana"}, kKana},
+      {"ShowWithoutBody", {"--show", "nobody"}, "", 1, "'nobody' has no body"},
+      {"ShowReadsThePanelList", {"--show", kNeko}, "", 1, "AAList_02.txt"},
+      {"ListPictureTemplates", {"--list", "1"}, kNeko + "\nempty\n" + kInu + "\n"},
+      {"ListPanelTemplates", {"--list", "2"}, "kana\nheart\nnobody\n"},
+      {"DirForList", {"--dir", "sub", "--list", "1"}, "sub\n"},
+      {"DirForPrint", {"--print", "--dir", "sub", "--template", "sub", "--template-only"}, "x\r\n"},
+      {"DirMissing", {"--dir", "nowhere", "--list", "1"}, "", 2, "'nowhere' does not exist"},
+      {"DirIsAFile", {"--dir", "AAList_01.txt"}, "", 2, "is not a folder"},
+      {"Version", {"--version"}, "koron-aa " KORON_VERSION "\n"},
+      {"VersionBeforeAnythingElse",
+       {"--list", "1", "--version", "--print"},
+       "koron-aa " KORON_VERSION "\n"},
+      {"NoDisplay", {}, "", 1, "no display"},
+      {"NoDisplayWithDir", {"--dir", "sub"}, "", 1, "no display"},
+      {"X11WithoutDisplay", {}, "", 1, "DISPLAY is not set", {"QT_QPA_PLATFORM=xcb"}},
+      {"X11ArgumentWithoutDisplay", {"-platform", "xcb"}, "", 1, "DISPLAY is not set"},
+      {"PlatformWithEqualsIsNotQts", {"-platform=offscreen"}, "", 1, "no display"},
+      {"QtOptionsParse",
+       {"--print", "-platform", "xcb", "-style", "Fusion", "-reverse", "--qwindowtitle", "t",
+        "-stylesheet=a.qss"},
+       kPoliceman},
+      {"PrintInCp932",
+       {"--print", "--encoding", "cp932"},
+       "__[\x8c\x78]\r\n\x81\x40(\x81\x40 )\r\n\x81\x40(\x81\x40 )\r\n\x81\x40 | |\x81\x40"},
+      {"ShowInCp932",
+       {"--show", "kana", "--encoding", "cp932"},
+       "\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\r\n\xb1\xb2\xb3\r\n"},
+      {"Cp932LacksTheHeart",
+       {"--show", "heart", "--encoding", "cp932"},
+       "",
+       1,
+       "line 2: U+2665 (\u2665)"},
+      {"ShiftJisSafeReferences",
+       {"--show", "heart", "--encoding", "sjis-ncr"},
+       "AA\r\nI &#9829; AA\r\n"},
+      {"StdoutFull", {"--print"}, "", 1, "standard output", {}, Stdout::DevFull},
+      {"StdoutClosed", {"--list", "1"}, "", 1, "standard output", {}, Stdout::Closed},
+      {"ReaderGone", {"--show", "kana"}, "", 1, "standard output", {}, Stdout::BrokenPipe},
+      Usage("UnknownOption", {"--bogus"}),
+      Usage("Positional", {"--print", "extra"}),
+      Usage("FaceTooHigh", {"--print", "--face", "6"}),
+      Usage("FaceFraction", {"--print", "--face", "1.5"}),
+      Usage("FaceNotANumber", {"--print", "--face", "x"}),
+      Usage("FaceNegative", {"--print", "--face", "-1"}),
+      Usage("PrintAndList", {"--print", "--list", "1"}),
+      Usage("ShowAndPrint", {"--show", "kana", "--print"}),
+      Usage("ListThree", {"--list", "3"}),
+      Usage("ListWithoutNumber", {"--list"}),
+      Usage("UnknownEncoding", {"--print", "--encoding", "latin1"}),
+      Usage("WidthsAlone", {"--widths"}),
+      Usage("PngWithList", {"--list", "1", "--png", "a.png"}),
+      Usage("EncodingAlone", {"--encoding", "cp932"}),
+      Usage("WidthsAndPng", {"--print", "--widths", "--png", "a.png"}),
+      Usage("PictureOptionAlone", {"--marchers", "3"}),
+      Usage("PictureOptionWithShow", {"--show", "kana", "--ears"}),
+      Usage("DirAndUserDir", {"--dir", "sub", "--user-dir"}),
+  };
+}
+
+class CommandLine : public ::testing::TestWithParam<Row> {};
+
+TEST_P(CommandLine, WritesExactly) {
+  const Row& row = GetParam();
+  const RunResult run = ListFolder().Run(row.args, row.env, row.mode);
+  EXPECT_EQ(run.status, row.status);
+  EXPECT_EQ(run.out, row.out);
+  ExpectErrorLine(run, row.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Invocations, CommandLine, ::testing::ValuesIn(Rows()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandLineHelp, ListsTheOptionsWithoutADisplay) {
+  const RunResult run = ListFolder().Run({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out.rfind("Usage: koron-aa [options]\n", 0), 0u) << run.out;
+  for (const char* option :
+       {"--dir <DIR>", "--user-dir", "--print", "--marchers <TEXT>", "--face <N>", "--ears",
+        "--cheer <TEXT>", "--signs <TEXT>", "--template <NAME>", "--template-only", "--show <NAME>",
+        "--list <N>", "--encoding <ENC>", "--widths", "--png <FILE>"}) {
+    EXPECT_NE(run.out.find(option), std::string::npos) << option;
+  }
+  // Qt's options parse but are Qt's to explain.
+  EXPECT_EQ(run.out.find("-platform <"), std::string::npos);
+}
+
+// Widths are exact only in a font drawn to the board's widths; the byte count never depends on
+// the font.
+bool HasTextArtFont() {
+  return std::system("fc-list -q Monapo >/dev/null 2>&1") == 0 ||
+         std::system("fc-list -q Mona >/dev/null 2>&1") == 0;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+TEST(CommandLineWidths, DotsAndBytesOnTheOffscreenPlatform) {
+  // Whatever platform the user names, measuring runs offscreen and needs no display.
+  const ListFolder folder;
+  const RunResult police =
+      folder.Run({"--print", "--widths", "-platform", "xcb"}, {"QT_QPA_PLATFORM=xcb"});
+  EXPECT_EQ(police.status, 0);
+  EXPECT_EQ(police.err, "");
+  if (HasTextArtFont()) {
+    EXPECT_EQ(police.out, "36\n37\n37\n40\nbytes 34\n");
+  } else {
+    std::printf("note: neither Monapo nor Mona is installed; widths checked for their form only\n");
+    EXPECT_EQ(Lines(police.out).size(), 5u);
+    EXPECT_EQ(Lines(police.out).back(), "bytes 34");
+  }
+  // A reference counts its ASCII characters; a final line break starts no line.
+  const RunResult heart = folder.Run({"--show", "heart", "--widths"});
+  EXPECT_EQ(heart.status, 0);
+  ASSERT_EQ(Lines(heart.out).size(), 3u) << heart.out;
+  EXPECT_EQ(Lines(heart.out)[2], "bytes 18");
+}
+
+std::uint32_t BigEndian(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = at; i < at + 4; ++i)
+    value = value << 8 | static_cast<unsigned char>(bytes[i]);
+  return value;
+}
+
+TEST(CommandLinePng, SavesThePictureWithoutADisplay) {
+  const ListFolder folder;
+  const RunResult run = folder.Run({"--print", "--png", "police.png"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  const std::string png = ScratchDir::Read(folder.dir().Path("police.png"));
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  // Widest line + 16 by lines x 18 + 16, the widths as --widths gives them.
+  std::uint32_t widest = 0;
+  for (const std::string& line : Lines(folder.Run({"--print", "--widths"}).out)) {
+    if (line.rfind("bytes", 0) != 0) widest = std::max<std::uint32_t>(widest, std::stoul(line));
+  }
+  EXPECT_EQ(BigEndian(png, 16), widest + 16);
+  EXPECT_EQ(BigEndian(png, 20), 4u * 18 + 16);
+
+  const RunResult failed = folder.Run({"--show", "kana", "--png", "nowhere/kana.png"});
+  EXPECT_EQ(failed.status, 1);
+  ExpectErrorLine(failed, "nowhere/kana.png");
+}
+
+// --user-dir with the package's examples in a data folder of its own.
+class UserDir : public ::testing::Test {
+ protected:
+  UserDir() {
+    std::filesystem::create_directories(dir_.Path("sys/koron-aa"));
+    dir_.Write("sys/koron-aa/AAList_01.txt", "[example1]\r\ne1\r\n");
+    dir_.Write("sys/koron-aa/AAList_02.txt", "[example2]\r\ne2\r\n");
+    // A relative entry is ignored, however it would resolve.
+    std::filesystem::create_directories(dir_.Path("other/koron-aa"));
+    dir_.Write("other/koron-aa/AAList_01.txt", "[wrong]\r\nw\r\n");
+  }
+  RunResult Run(const std::vector<std::string>& args, const std::string& dataHome) const {
+    return RunProgram(program, args, dir_.path(),
+                      Environment(dir_.Path("home"), {"XDG_DATA_HOME=" + dataHome,
+                                                      "XDG_DATA_DIRS=other:" + dir_.Path("none") +
+                                                          ":" + dir_.Path("sys")}));
+  }
+  ScratchDir dir_;
+};
+
+TEST_F(UserDir, CreatedAndFilledOnFirstUse) {
+  const RunResult run = Run({"--user-dir", "--list", "1"}, dir_.Path("data"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "example1\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ScratchDir::Read(dir_.Path("data/koron-aa/AAList_02.txt")), "[example2]\r\ne2\r\n");
+  // Nothing else: no temporary file is left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path("data/koron-aa")),
+                          std::filesystem::directory_iterator()),
+            2);
+  EXPECT_EQ(Run({"--user-dir", "--show", "example2"}, dir_.Path("data")).out, "e2\r\n");
+}
+
+TEST_F(UserDir, KeepsTheUsersFile) {
+  std::filesystem::create_directories(dir_.Path("data/koron-aa"));
+  const std::string mine = "[mine]\r\n\x82\xa0\r\n";
+  dir_.Write("data/koron-aa/AAList_01.txt", mine);
+  EXPECT_EQ(Run({"--user-dir", "--list", "1"}, dir_.Path("data")).out, "mine\n");
+  EXPECT_EQ(ScratchDir::Read(dir_.Path("data/koron-aa/AAList_01.txt")), mine);
+  EXPECT_EQ(ScratchDir::Read(dir_.Path("data/koron-aa/AAList_02.txt")), "[example2]\r\ne2\r\n");
+}
+
+TEST_F(UserDir, RunsWhenTheFolderCannotBeMade) {
+  dir_.Write("file", "not a folder");
+  const RunResult list = Run({"--user-dir", "--list", "1"}, dir_.Path("file/data"));
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.out, "");
+  EXPECT_EQ(list.err, "");
+  EXPECT_EQ(Run({"--user-dir", "--print"}, dir_.Path("file/data")).out, kPoliceman);
+}
+
+TEST_F(UserDir, RelativeDataHomeMeansTheHomeDefault) {
+  EXPECT_EQ(Run({"--user-dir", "--list", "2"}, "data").out, "example2\n");
+  EXPECT_TRUE(std::filesystem::exists(dir_.Path("home/.local/share/koron-aa/AAList_01.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("data")));
+}
+
+}  // namespace
+}  // namespace koron
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s [gtest options] PATH-TO-koron-aa\n", argv[0]);
+    return 2;
+  }
+  koron::program = std::filesystem::absolute(argv[1]).string();
+  return RUN_ALL_TESTS();
+}

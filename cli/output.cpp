@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
 #include <cstdio>
 #include <memory>
 
@@ -97,10 +100,38 @@ int WriteWidths(const std::u16string& text) {
   return Write(lines);
 }
 
+// The PNG written straight into a device or a pipe (/dev/stdout, say). SaveTextArtPng would put
+// a new file in its place, which for root replaces /dev/null or /dev/full.
+bool WritePngInto(const std::u16string& text, const QString& path, QString* error) {
+  const QImage image = RenderTextArt(text);
+  if (image.isNull()) {
+    *error = QStringLiteral("the picture is too large to draw.");
+    return false;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    *error = file.errorString();
+    return false;
+  }
+  QImageWriter writer(&file, "png");
+  if (!writer.write(image)) {
+    *error = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    return false;
+  }
+  return true;
+}
+
 int WritePng(const std::u16string& text, const QString& path) {
   OffscreenApplication app;
+  const QFileInfo target(path);
+  const bool special = target.exists() && !target.isFile() && !target.isDir();
   QString error;
-  if (SaveTextArtPng(text, path, &error)) return 0;
+  bool saved = false;
+  {
+    const MutedStandardError muted;
+    saved = special ? WritePngInto(text, path, &error) : SaveTextArtPng(text, path, &error);
+  }
+  if (saved) return 0;
   return Fail(QStringLiteral("cannot write %1: %2").arg(Quoted(path), error));
 }
 

@@ -66,4 +66,17 @@ void WriteErrorLine(const QString& message) {
            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &ignored);
 }
 
+MutedStandardError::MutedStandardError() {
+  saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+  if (null >= 0) ::close(null);
+}
+
+MutedStandardError::~MutedStandardError() {
+  if (saved_ < 0) return;
+  ::dup2(saved_, STDERR_FILENO);
+  ::close(saved_);
+}
+
 }  // namespace koron

@@ -19,4 +19,17 @@ bool WriteStandardOutput(std::string_view bytes, QString* error);
 // paths inside it are shown as '?', so that the line stays one line.
 void WriteErrorLine(const QString& message);
 
+// Sends standard error to /dev/null while it lives: libpng prints its own line there before its
+// failure comes back as an error, which is then reported once.
+class MutedStandardError {
+ public:
+  MutedStandardError();
+  ~MutedStandardError();
+  MutedStandardError(const MutedStandardError&) = delete;
+  MutedStandardError& operator=(const MutedStandardError&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
 }  // namespace koron

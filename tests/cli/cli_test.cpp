@@ -1,6 +1,8 @@
 // The built program run as a user runs it, without a display: exact output bytes and statuses.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QString>
 #include <algorithm>
 #include <cstdio>
@@ -295,6 +297,19 @@ TEST(CommandLinePng, SavesThePictureWithoutADisplay) {
   const RunResult failed = folder.Run({"--show", "kana", "--png", "nowhere/kana.png"});
   EXPECT_EQ(failed.status, 1);
   ExpectErrorLine(failed, "nowhere/kana.png");
+
+  // Into a pipe (as into /dev/stdout or a device) the picture is written, not put in its place.
+  const std::string fifo = folder.dir().Path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(folder.Run({"--print", "--png", "pipe"}).status, 0);
+  EXPECT_EQ(std::filesystem::status(fifo).type(), std::filesystem::file_type::fifo);
+  std::string piped(65536, '\0');
+  piped.resize(
+      static_cast<std::size_t>(std::max<ssize_t>(0, ::read(reader, piped.data(), piped.size()))));
+  EXPECT_EQ(piped, png);
+  ::close(reader);
 }
 
 // --user-dir with the package's examples in a data folder of its own.

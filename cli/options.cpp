@@ -50,11 +50,12 @@ void SetUpParser(QCommandLineParser& parser) {
   AddOption(parser, {QStringLiteral("print")},
             "Write the picture that the left AA\u4F5C\u6210 button makes to standard output.");
   AddOption(parser, {QStringLiteral("marchers")},
-            "Arrested marchers, read as the count box reads it (default 0).", "TEXT");
-  AddOption(parser, {QStringLiteral("face")}, "Face of the marchers, 0 to 5 (default 0).", "N");
+            "Number of arrested marchers, read as the count box reads it (default 0).", "TEXT");
+  AddOption(parser, {QStringLiteral("face")},
+            "Face of the marchers, 0 to 5 as listed below (default 0).", "N");
   AddOption(parser, {QStringLiteral("ears")}, "Give the marchers ears.");
-  AddOption(parser, {QStringLiteral("cheer")}, "Cheering figures (default 0).", "TEXT");
-  AddOption(parser, {QStringLiteral("signs")}, "Sign bearers (default 0).", "TEXT");
+  AddOption(parser, {QStringLiteral("cheer")}, "Number of cheering figures (default 0).", "TEXT");
+  AddOption(parser, {QStringLiteral("signs")}, "Number of sign bearers (default 0).", "TEXT");
   AddOption(parser, {QStringLiteral("template")},
             "Add template NAME from AAList_01.txt below the picture.", "NAME");
   AddOption(parser, {QStringLiteral("template-only")},
@@ -68,8 +69,8 @@ void SetUpParser(QCommandLineParser& parser) {
             "&#N; for the characters it lacks).",
             "ENC");
   AddOption(parser, {QStringLiteral("widths")},
-            "With --print or --show: write the width of each line in dots, then the Shift_JIS "
-            "byte count, instead of the text.");
+            "With --print or --show: write the width of each line in dots (16 px text-art "
+            "font), then the Shift_JIS byte count, instead of the text.");
   AddOption(parser, {QStringLiteral("png")},
             "With --print or --show: save the text as a PNG picture in FILE instead.", "FILE");
 

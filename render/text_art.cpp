@@ -237,6 +237,13 @@ bool SaveTextArtPng(std::u16string_view text, const QString& path, QString* erro
     SetError(error, QStringLiteral("%1 is a folder.").arg(QDir::toNativeSeparators(path)));
     return false;
   }
+  // The picture replaces a file by a rename, which would put it in the place of a device or a
+  // pipe (run as root, /dev/null itself).
+  if (target.exists() && !target.isFile()) {
+    SetError(error,
+             QStringLiteral("%1 is not a regular file.").arg(QDir::toNativeSeparators(path)));
+    return false;
+  }
   const QSize size = TextArtImageSize(text);
   if (!WithinLimits(size)) {
     SetError(error, QStringLiteral("The picture is too large for an image: %1 x %2 pixels "

@@ -3,6 +3,7 @@
 #include "render/text_art.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <ostream>
 
@@ -204,12 +205,15 @@ TEST_P(SaveFailure, SaysWhyAndLeavesNoFile) {
   QTemporaryDir dir;
   ASSERT_TRUE(QFile(dir.filePath("file")).open(QIODevice::WriteOnly));
   ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
   QString path = QString::fromUtf8(GetParam().path).replace('%', dir.path());
   QString error;
   EXPECT_FALSE(SaveTextArtPng(GetParam().text, path, &error));
   EXPECT_TRUE(error.contains(QLatin1String(GetParam().reason))) << error.toStdString();
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
-            (QStringList{"file", "folder"}));
+  EXPECT_EQ(QDir(dir.path())
+                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
+            (QStringList{"file", "folder", "pipe"}));
+  EXPECT_FALSE(QFileInfo(dir.filePath("pipe")).isFile());  // never replaced by a picture
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,6 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"FolderIsAFile", "%/file/a.png", u"A", "is not a folder"},
                       FailureCase{"TargetIsAFolder", "%/folder", u"A", "is a folder"},
                       FailureCase{"NoName", "", u"A", "No file name"},
+                      FailureCase{"TargetIsAPipe", "%/pipe", u"A", "not a regular file"},
                       FailureCase{"TooWide", "%/a.png", std::u16string(100'000, u'\u3000'),
                                   "too large"},
                       FailureCase{"TooTall", "%/a.png",

@@ -5,9 +5,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 namespace koron {
 namespace {
@@ -25,15 +26,39 @@ bool WriteAll(int fd, const std::string& content) {
   return true;
 }
 
-// The file a symbolic link points at, so that replacing it keeps the link.
-std::string ResolveLink(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) return path;
-  std::string resolved(real);
-  std::free(real);
-  return resolved;
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// Where writing to `path` should go: the path itself, or the end of its chain of symbolic
+// links, so that replacing the file keeps the links. Empty when the file must be left alone: a
+// link owned by someone else (never followed for writing, as the kernel's protected symlinks
+// would have it), a loop, or a dangling link whose target's directory does not exist.
+std::string WriteTarget(const std::string& path) {
+  constexpr int kMaxLinks = 40;  // the kernel's own limit
+  std::string current = path;
+  for (int links = 0;; ++links) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) {
+      if (errno != ENOENT) return {};
+      if (links == 0) return current;  // a new file; a missing directory fails later
+      struct stat directory {};
+      const bool exists =
+          ::stat(DirectoryOf(current).c_str(), &directory) == 0 && S_ISDIR(directory.st_mode);
+      return exists ? current : std::string();
+    }
+    if (!S_ISLNK(info.st_mode)) return current;
+    if (links == kMaxLinks || info.st_uid != ::geteuid()) return {};
+    // Some file systems report no size for a link; a link holds at most a page.
+    std::string content(std::max<std::size_t>(static_cast<std::size_t>(info.st_size), 4096) + 1,
+                        '\0');
+    const ssize_t length = ::readlink(current.c_str(), content.data(), content.size());
+    // A link that cannot be read whole is left alone.
+    if (length <= 0 || static_cast<std::size_t>(length) >= content.size()) return {};
+    content.resize(static_cast<std::size_t>(length));
+    current = content.front() == '/' ? content : DirectoryOf(current) + "/" + content;
+  }
 }
 
 // Creates a new, uniquely named file beside `target`; -1 on failure.
@@ -60,13 +85,23 @@ int CreateTemporary(const std::string& target, std::string& name) {
 }
 
 void SyncDirectoryOf(const std::string& target) {
-  const std::size_t slash = target.rfind('/');
-  const std::string directory =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
+}
+
+// For a directory that refuses the temporary file or the rename (read-only for the user, or
+// sticky with the file owned by someone else): the file itself is rewritten, the whole content
+// in one write, then cut to its length.
+bool RewriteInPlace(const std::string& target, const std::string& content) {
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && WriteAll(fd, content) &&
+            ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  return ok;
 }
 
 }  // namespace
@@ -78,21 +113,32 @@ bool ReplaceFileWithLines(const std::string& path, const std::vector<std::string
       content += line;
       content += "\r\n";
     }
-    const std::string target = ResolveLink(path);
+    const std::string target = WriteTarget(path);
+    if (target.empty()) return false;
     struct stat old {};
     const bool has_old = ::stat(target.c_str(), &old) == 0;
-    if (has_old && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
+    if (has_old &&
+        (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)) {
+      return false;
+    }
 
     std::string temporary;
     int fd = CreateTemporary(target, temporary);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      // A directory the user may not write to still leaves a file the user may write.
+      return (errno == EACCES || errno == EPERM) && has_old && RewriteInPlace(target, content);
+    }
     if (has_old) ::fchmod(fd, old.st_mode & 07777);  // keep the user's permissions
     bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
       ::unlink(temporary.c_str());
       return false;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+      const bool refused = errno == EPERM || errno == EACCES;
+      ::unlink(temporary.c_str());
+      return refused && has_old && RewriteInPlace(target, content);
     }
     SyncDirectoryOf(target);
     return true;

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -161,6 +165,44 @@ TEST(Save, FullDiskKeepsOldPosition) {
   EXPECT_EQ(position.Top, 2400);
   EXPECT_EQ(position.Left, 3600);
   EXPECT_EQ(dir.Listing(), "MARU.ini ");
+}
+
+// A directory may refuse the replacement while the file itself may be written: sticky, with the
+// file owned by someone else, or not writable by the user at all. The file is then rewritten in
+// place. Root ignores both rules, so the save runs in a child as nobody.
+TEST(Save, RefusedReplacementRewritesInPlace) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to save as another user (nobody)";
+  constexpr uid_t kNobody = 65534;
+  ScratchDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  for (const mode_t directory_mode : {01777, 0755}) {
+    SCOPED_TRACE(directory_mode);
+    const std::string folder = dir.Path(std::to_string(directory_mode));
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(::chmod(folder.c_str(), directory_mode), 0);
+    const std::string path = folder + "/MARU.ini";
+    std::ofstream(path) << "[TOP]\r\n 2400 \r\n[LEFT]\r\n 3600 \r\n; a longer old file\r\n";
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const bool dropped = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+      if (dropped) SaveWindowPosition(15, 30, path);
+      ::_exit(dropped ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    EXPECT_EQ(ScratchDir::Read(path), "[TOP]\r\n 15 \r\n[LEFT]\r\n 30 \r\n");
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, 0u);
+    EXPECT_EQ(dir.Listing(std::to_string(directory_mode)), "MARU.ini ");
+  }
 }
 
 }  // namespace

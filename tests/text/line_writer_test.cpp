@@ -57,6 +57,66 @@ TEST(LineWriter, ReplacesTheFileBehindALink) {
   EXPECT_EQ(ScratchDir::Read(target), "new\r\n");
 }
 
+struct LinkCase {
+  const char* name;
+  const char* points_to;  // where the link out.ini points, relative to its directory
+  bool theirs;            // out.ini belongs to someone else
+  const char* written;    // the file that gets the new content, or nullptr when left alone
+};
+
+class LinkedFile : public ::testing::TestWithParam<LinkCase> {};
+
+// Beside the link: real.ini, a link hop.ini to it, a link theirs.ini to it owned by someone
+// else, a link loop.ini to itself, and a directory sub.
+TEST_P(LinkedFile, IsNeverReplacedByAFile) {
+  const LinkCase& c = GetParam();
+  ScratchDir dir;
+  const bool root = ::geteuid() == 0;
+  if ((c.theirs || std::string(c.points_to) == "theirs.ini") && !root) {
+    GTEST_SKIP() << "only root can give a link to someone else";
+  }
+  dir.Write("real.ini", "old");
+  std::filesystem::create_symlink("real.ini", dir.Path("hop.ini"));
+  std::filesystem::create_symlink("real.ini", dir.Path("theirs.ini"));
+  std::filesystem::create_symlink("loop.ini", dir.Path("loop.ini"));
+  std::filesystem::create_directory(dir.Path("sub"));
+  std::filesystem::create_symlink(c.points_to, dir.Path("out.ini"));
+  if (root) {
+    ASSERT_EQ(::lchown(dir.Path("theirs.ini").c_str(), 65534, 65534), 0);
+  }
+  if (c.theirs) {
+    ASSERT_EQ(::lchown(dir.Path("out.ini").c_str(), 65534, 65534), 0);
+  }
+
+  EXPECT_EQ(ReplaceFileWithLines(dir.Path("out.ini"), {"new"}), c.written != nullptr);
+  ASSERT_TRUE(std::filesystem::is_symlink(dir.Path("out.ini")));
+  EXPECT_EQ(std::filesystem::read_symlink(dir.Path("out.ini")), c.points_to);
+  if (c.written != nullptr) {
+    EXPECT_EQ(ScratchDir::Read(dir.Path(c.written)), "new\r\n");
+  }
+  if (c.written == nullptr || std::string(c.written) != "real.ini") {
+    EXPECT_EQ(ScratchDir::Read(dir.Path("real.ini")), "old");
+  }
+  // No temporary file stays behind, here or in sub.
+  const std::string sub =
+      c.written != nullptr && std::string(c.written) == "sub/new.ini" ? "new.ini " : "";
+  EXPECT_EQ(dir.Listing(), "hop.ini loop.ini out.ini real.ini sub theirs.ini ");
+  EXPECT_EQ(dir.Listing("sub"), sub);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkedFile,
+    ::testing::Values(LinkCase{"ToAFile", "real.ini", false, "real.ini"},
+                      LinkCase{"ThroughAnotherLink", "hop.ini", false, "real.ini"},
+                      LinkCase{"ThroughADirectoryPath", "sub/../real.ini", false, "real.ini"},
+                      LinkCase{"DanglingIntoADirectory", "sub/new.ini", false, "sub/new.ini"},
+                      LinkCase{"DanglingIntoNoDirectory", "none/new.ini", false, nullptr},
+                      LinkCase{"ToItself", "out.ini", false, nullptr},
+                      LinkCase{"IntoALoop", "loop.ini", false, nullptr},
+                      LinkCase{"OwnedBySomeoneElse", "real.ini", true, nullptr},
+                      LinkCase{"ThroughALinkOfSomeoneElse", "theirs.ini", false, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(LineWriter, MissingDirectoryFails) {
   ScratchDir dir;
   EXPECT_FALSE(ReplaceFileWithLines(dir.Path("no/such/dir.ini"), {"a"}));

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -40,10 +43,11 @@ class ScratchDir {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  // Names of the entries in the directory, sorted.
-  std::string Listing() const {
+  // Names of the entries in the directory (or in a directory inside it), sorted.
+  std::string Listing(const std::string& inside = "") const {
     std::set<std::string> sorted;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(inside.empty() ? path_ : Path(inside))) {
       sorted.insert(entry.path().filename().string());
     }
     std::string names;
@@ -54,5 +58,41 @@ class ScratchDir {
  private:
   std::string path_;
 };
+
+// Runs `work` in a forked child, so that nothing else the test process did counts, and returns
+// how much the child's peak resident memory (VmHWM) grew while it ran, in KiB; -1 when `work`
+// returned false or the child did not finish.
+inline long PeakMemoryGrowthKiB(const std::function<bool()>& work) {
+  const auto peak = [] {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+      if (word == "VmHWM:") {
+        long kib = -1;
+        status >> kib;
+        return kib;
+      }
+    }
+    return -1L;
+  };
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe_fds[0]);
+    const long before = peak();
+    const bool ok = work();
+    const long growth = ok && before >= 0 ? peak() - before : -1;
+    const bool sent = ::write(pipe_fds[1], &growth, sizeof growth) == sizeof growth;
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(pipe_fds[1]);
+  long growth = -1;
+  if (child < 0 || ::read(pipe_fds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  ::close(pipe_fds[0]);
+  int status = 0;
+  if (child > 0) ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? growth : -1;
+}
 
 }  // namespace koron::testing

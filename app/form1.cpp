@@ -192,15 +192,6 @@ QString TemplateTooLongText() {
       .arg(GroupedNumber(kMaxPictureLength));
 }
 
-// Stand-in until the template library gives the bounded lookup.
-std::optional<std::u16string> FindTemplateBodyWithin(const std::string& path,
-                                                     std::u16string_view name,
-                                                     std::uint64_t limit) {
-  std::u16string body = FindTemplateBody(path, name);
-  if (body.size() > limit) return std::nullopt;
-  return body;
-}
-
 bool IsEnterKey(const QEvent* event) {
   if (event->type() != QEvent::KeyPress) return false;
   const int key = static_cast<const QKeyEvent*>(event)->key();

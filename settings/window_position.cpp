@@ -37,7 +37,7 @@ WindowPosition ReadWindowPosition(LineReader& reader) {
 WindowPosition LoadWindowPosition(const std::string& path) {
   try {
     LineReader reader;
-    if (!reader.Open(path)) return {};
+    if (!reader.Open(path, kMaxPositionFileBytes)) return {};
     return ReadWindowPosition(reader);
   } catch (...) {
     return {};

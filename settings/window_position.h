@@ -16,11 +16,17 @@ struct WindowPosition {
   std::int32_t Left = 0;
 };
 
-// Reads the position; 0, 0 when the file is missing or cannot be read completely.
+// A file the tool writes holds about 30 bytes; a larger one than this is not read at all, so
+// that reading costs the same whatever lies there.
+inline constexpr std::uint64_t kMaxPositionFileBytes = 64 * 1024;
+
+// Reads the position; 0, 0 when the file is missing, larger than kMaxPositionFileBytes or cannot
+// be read completely.
 WindowPosition LoadWindowPosition(const std::string& path = kPositionFile);
 
-// Writes the position, replacing the file only once the new content is safely on disk. Does
-// nothing when either edge is negative or not a number; never throws.
+// Writes the position, replacing the file only once the new content is safely on disk (see
+// ReplaceFileWithLines for links and directories that refuse the replacement). Does nothing when
+// either edge is negative or not a number; never throws.
 void SaveWindowPosition(float top, float left, const std::string& path = kPositionFile);
 
 // The same reading, on a reader already opened.

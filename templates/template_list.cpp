@@ -2,6 +2,8 @@
 
 #include "text/line_reader.h"
 
+#include <limits>
+
 namespace koron {
 namespace {
 
@@ -37,17 +39,36 @@ std::vector<std::u16string> ListTemplateNames(LineReader& reader) {
   return names;
 }
 
-std::u16string FindTemplateBody(LineReader& reader, std::u16string_view name) {
+std::optional<std::u16string> FindTemplateBodyWithin(LineReader& reader, std::u16string_view name,
+                                                     std::uint64_t limit) {
   std::u16string body;
   if (name.empty()) return body;  // never looked up, though "[]" names it
+  // Neither encoding gives less than one code unit for three bytes, so a line of more bytes than
+  // three times the code units it may have is known to be too long without converting it.
+  const auto bytes_for = [](std::uint64_t units) {
+    return units >= std::numeric_limits<std::size_t>::max() / 3
+               ? std::numeric_limits<std::size_t>::max()
+               : static_cast<std::size_t>(units) * 3;
+  };
+  const std::size_t header_bytes = bytes_for(name.size() + 2);
   std::u16string line;
   std::string_view raw;
   bool collecting = false;
-  while (reader.NextRawLine(raw)) {
-    const bool header = ReadHeader(reader, raw, line);
+  while (reader.NextRawLine(raw, collecting ? bytes_for(limit - body.size()) : header_bytes)) {
     if (!collecting) {
-      collecting = header && NameOf(line) == name;
+      // A line too long to be the header sought is passed over without being read whole.
+      collecting = !reader.cut() && ReadHeader(reader, raw, line) && NameOf(line) == name;
       continue;
+    }
+    bool header;
+    if (reader.cut()) {
+      header = raw.front() == '[' && reader.CutLineEndsWith(']');
+      if (!header) {
+        if (reader.failed()) break;
+        return std::nullopt;  // a body line longer than all the room left
+      }
+    } else {
+      header = ReadHeader(reader, raw, line);
     }
     if (header) {
       if (!body.empty()) break;
@@ -56,11 +77,18 @@ std::u16string FindTemplateBody(LineReader& reader, std::u16string_view name) {
       continue;
     }
     reader.Decode(raw, line);
+    if (reader.failed()) break;
+    if (line.size() + 2 > limit - body.size()) return std::nullopt;
     body += line;
     body += u"\r\n";
   }
-  if (reader.failed()) return {};
+  if (reader.failed()) return std::u16string();
   return body;
+}
+
+std::u16string FindTemplateBody(LineReader& reader, std::u16string_view name) {
+  return FindTemplateBodyWithin(reader, name, std::numeric_limits<std::uint64_t>::max())
+      .value_or(std::u16string());
 }
 
 std::vector<std::u16string> ListTemplateNames(const std::string& path) {
@@ -74,6 +102,15 @@ std::u16string FindTemplateBody(const std::string& path, std::u16string_view nam
   LineReader reader;
   if (!reader.Open(path)) return {};
   return FindTemplateBody(reader, name);
+}
+
+std::optional<std::u16string> FindTemplateBodyWithin(const std::string& path,
+                                                     std::u16string_view name,
+                                                     std::uint64_t limit) {
+  if (name.empty()) return std::u16string();
+  LineReader reader;
+  if (!reader.Open(path)) return std::u16string();
+  return FindTemplateBodyWithin(reader, name, limit);
 }
 
 }  // namespace koron

@@ -12,4 +12,14 @@ inline constexpr char kCp932ConverterName[] = "ibm-943_P15A-2003";
 // double-byte character, so readers and writers pass them through unchanged.
 constexpr bool IsSwappedControl(unsigned c) { return c == 0x1A || c == 0x1C || c == 0x7F; }
 
+// A lead byte, followed by any byte in the trail range, makes one double-byte character (or
+// one bad sequence when the pair is unassigned); before any other byte it is a bad byte alone.
+// The lead range lies inside the trail range.
+constexpr bool IsCp932LeadByte(unsigned c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+constexpr bool IsCp932TrailByte(unsigned c) {
+  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
 }  // namespace koron

@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace koron {
@@ -28,6 +30,57 @@ void WriteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const
   static const UChar kReplacement = 0xFFFD;
   *error = U_ZERO_ERROR;
   ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, error);
+}
+
+// True when `block` is strictly valid UTF-8 with at least one complete sequence of three or
+// more bytes. A sequence cut by the end of the block passes when `may_be_cut`, without counting.
+bool IsJapaneseUtf8(std::string_view block, bool may_be_cut) noexcept {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+  const std::size_t size = block.size();
+  bool long_sequence = false;
+  std::size_t i = 0;
+  while (i < size) {
+    // ASCII eight bytes at a time: most files are mostly ASCII.
+    std::uint64_t word;
+    if (size - i >= sizeof word) {
+      std::memcpy(&word, bytes + i, sizeof word);
+      if ((word & 0x8080808080808080u) == 0) {
+        i += sizeof word;
+        continue;
+      }
+    }
+    const unsigned lead = bytes[i];
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    // The length of the sequence, and the range of its second byte: the narrower ranges after
+    // E0, ED, F0 and F4 rule out overlong forms, surrogates and code points past U+10FFFF.
+    std::size_t length = 0;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if (i + k == size) return may_be_cut && long_sequence;
+      const unsigned next = bytes[i + k];
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+    }
+    long_sequence |= length >= 3;
+    i += length;
+  }
+  return long_sequence;
 }
 
 }  // namespace
@@ -48,20 +101,25 @@ void LineReader::Close() noexcept {
   at_eof_ = false;
   failed_ = false;
   utf8_ = false;
+  lf_ends_lines_ = false;
+  read_allowance_ = kNoSizeLimit;
   begin_ = end_ = 0;
+  cut_ = false;
 }
 
-bool LineReader::Open(const std::string& path) noexcept {
+bool LineReader::Open(const std::string& path, std::uint64_t max_size) noexcept {
   Close();
   // Non-blocking so that a named pipe cannot hang the open; it is refused below anyway.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > max_size) {
     ::close(fd);
     return false;
   }
   fd_ = fd;
+  read_allowance_ = max_size;
   return Begin();
 }
 
@@ -73,24 +131,35 @@ bool LineReader::OpenBytes(std::string_view bytes) noexcept {
 }
 
 bool LineReader::Begin() noexcept {
+  // The mark and the block after it, which every choice is made from.
+  constexpr std::size_t kHead = sizeof kUtf8Mark - 1 + kDecisionBytes;
+  open_ = true;
+  std::string_view head;
   try {
-    // Room for a full chunk behind a partly read line, without growing for ordinary lines.
-    // Bytes in memory need no more room than they take.
-    buffer_.resize(from_memory_ ? std::min(2 * chunk_size_, memory_.size()) : 2 * chunk_size_);
+    if (from_memory_) {
+      head = memory_.substr(0, kHead);
+      // Bytes in memory need no more room than they take.
+      buffer_.resize(std::min(2 * chunk_size_, memory_.size()));
+    } else {
+      // Room for a full chunk behind a partly read line, without growing for ordinary lines.
+      buffer_.resize(std::max(2 * chunk_size_, kHead));
+      // The head is read whole whatever the chunk size, so that the choices never depend on it.
+      while (end_ < kHead && !at_eof_) {
+        const std::size_t count = ReadSome(buffer_.data() + end_, kHead - end_);
+        if (count == 0) at_eof_ = true;
+        end_ += count;
+      }
+      head = std::string_view(buffer_.data(), end_);
+    }
   } catch (const std::bad_alloc&) {
     Close();
     return false;
   }
-  open_ = true;
-  while (end_ < 3 && !at_eof_) Refill();
   if (failed_) {
     Close();
     return false;
   }
-  if (end_ >= 3 && std::memcmp(buffer_.data(), kUtf8Mark, 3) == 0) {
-    utf8_ = true;
-    begin_ = 3;
-  }
+  Decide(head);
   UErrorCode error = U_ZERO_ERROR;
   converter_ = ucnv_open(utf8_ ? kUtf8 : kCp932ConverterName, &error);
   if (U_SUCCESS(error)) {
@@ -101,6 +170,21 @@ bool LineReader::Begin() noexcept {
     return false;
   }
   return true;
+}
+
+void LineReader::Decide(std::string_view head) noexcept {
+  const bool mark = head.substr(0, 3) == kUtf8Mark;
+  if (mark) {
+    if (from_memory_) {
+      memory_.remove_prefix(3);
+    } else {
+      begin_ = 3;
+    }
+  }
+  const std::string_view block = head.substr(mark ? 3 : 0, kDecisionBytes);
+  utf8_ = mark || IsJapaneseUtf8(block, block.size() == kDecisionBytes);
+  lf_ends_lines_ =
+      block.find('\n') != std::string_view::npos && block.find('\r') == std::string_view::npos;
 }
 
 void LineReader::Fail() noexcept {
@@ -116,9 +200,18 @@ std::size_t LineReader::ReadSome(char* destination, std::size_t capacity) noexce
     memory_.remove_prefix(count);
     return count;
   }
+  // One byte past the allowance is enough to know the file is too long.
+  if (read_allowance_ < capacity) capacity = static_cast<std::size_t>(read_allowance_) + 1;
   for (;;) {
     ssize_t count = ::read(fd_, destination, capacity);
-    if (count >= 0) return static_cast<std::size_t>(count);
+    if (count >= 0) {
+      if (static_cast<std::uint64_t>(count) > read_allowance_) {
+        Fail();
+        return 0;
+      }
+      read_allowance_ -= static_cast<std::uint64_t>(count);
+      return static_cast<std::size_t>(count);
+    }
     if (errno != EINTR) {
       Fail();
       return 0;
@@ -151,35 +244,128 @@ bool LineReader::Refill() noexcept {
   return true;
 }
 
+const char* LineReader::FindTerminator(std::size_t from) const noexcept {
+  if (from >= end_) return nullptr;
+  const char* start = buffer_.data() + from;
+  std::size_t length = end_ - from;
+  if (lf_ends_lines_) {
+    // Such files rarely hold a CR at all, so the CR is sought only before the first LF.
+    const void* lf = std::memchr(start, '\n', length);
+    if (lf != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+    const void* cr = std::memchr(start, '\r', length);
+    return static_cast<const char*>(cr != nullptr ? cr : lf);
+  }
+  return static_cast<const char*>(std::memchr(start, '\r', length));
+}
+
+void LineReader::SkipTerminator(std::size_t at) noexcept {
+  begin_ = at + 1;
+  if (buffer_[at] == '\r' && begin_ < end_ && buffer_[begin_] == '\n') ++begin_;
+}
+
 bool LineReader::NextRawLine(std::string_view& line) noexcept {
+  return NextRawLine(line, std::numeric_limits<std::size_t>::max());
+}
+
+bool LineReader::NextRawLine(std::string_view& line, std::size_t max_bytes) noexcept {
   if (!open_ || failed_) return false;
-  std::size_t scanned = 0;  // bytes after begin_ known to hold no CR
+  if (cut_ && !FinishCutLine()) return false;
+  std::size_t scanned = 0;  // bytes after begin_ known to hold no terminator
   for (;;) {
     const char* data = buffer_.data();
-    const std::size_t from = begin_ + scanned;
-    const void* found = from < end_ ? std::memchr(data + from, '\r', end_ - from) : nullptr;
+    const char* found = FindTerminator(begin_ + scanned);
+    std::size_t length = 0;  // of a whole line, when one is found
+    bool whole = false;
     if (found != nullptr) {
-      const std::size_t cr = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+      const std::size_t at = static_cast<std::size_t>(found - data);
       // A CR at the end of the buffer may still be followed by a LF in the next chunk.
-      if (cr + 1 < end_ || at_eof_) {
-        line = std::string_view(data + begin_, cr - begin_);
-        begin_ = cr + 1;
-        if (begin_ < end_ && data[begin_] == '\n') ++begin_;
-        return true;
+      if (*found == '\n' || at + 1 < end_ || at_eof_) {
+        length = at - begin_;
+        whole = true;
+      } else {
+        scanned = at - begin_;
       }
-      scanned = cr - begin_;
+    } else if (at_eof_) {
+      if (begin_ == end_) return false;
+      length = end_ - begin_;
+      whole = true;
     } else {
-      if (at_eof_) {
-        if (begin_ == end_) return false;
-        line = std::string_view(data + begin_, end_ - begin_);
-        begin_ = end_;
-        return true;
-      }
       scanned = end_ - begin_;
+    }
+    if (whole ? length > max_bytes : scanned > max_bytes) {
+      cut_ = true;
+      cut_scanned_ = whole ? length : scanned;
+      cut_last_ = 0;
+      cut_last_paired_ = false;
+      cut_lead_run_ = 0;
+      line = std::string_view(data + begin_, max_bytes + 1);
+      return true;
+    }
+    if (whole) {
+      line = std::string_view(data + begin_, length);
+      if (found != nullptr) {
+        SkipTerminator(static_cast<std::size_t>(found - data));
+      } else {
+        begin_ = end_;
+      }
+      return true;
     }
     Refill();  // compacts the buffer, so only offsets from begin_ survive
     if (failed_) return false;
   }
+}
+
+void LineReader::NoteCutBytes(std::string_view bytes) noexcept {
+  if (bytes.empty()) return;
+  // Code page 932 pairs a lead byte with the next byte in the trail range. A maximal run of lead
+  // bytes starts on a character boundary (the byte before it cannot begin a pair), so the last
+  // byte is a second half when it may be one and an odd number of lead bytes stand before it.
+  std::size_t run = 0;
+  std::size_t i = bytes.size() - 1;
+  while (i > 0 && IsCp932LeadByte(static_cast<unsigned char>(bytes[i - 1]))) {
+    ++run;
+    --i;
+  }
+  if (i == 0) run += cut_lead_run_;
+  cut_last_ = static_cast<unsigned char>(bytes.back());
+  cut_last_paired_ = !utf8_ && IsCp932TrailByte(cut_last_) && run % 2 == 1;
+  cut_lead_run_ = IsCp932LeadByte(cut_last_) ? (run + 1) % 2 : 0;
+}
+
+bool LineReader::FinishCutLine() noexcept {
+  for (;;) {
+    const char* data = buffer_.data();
+    const char* found = FindTerminator(begin_ + cut_scanned_);
+    if (found != nullptr) {
+      const std::size_t at = static_cast<std::size_t>(found - data);
+      NoteCutBytes(std::string_view(data + begin_, at - begin_));
+      if (*found == '\n' || at + 1 < end_ || at_eof_) {
+        SkipTerminator(at);
+        cut_ = false;
+        return true;
+      }
+      begin_ = at;  // the CR waits for the next chunk
+    } else {
+      NoteCutBytes(std::string_view(data + begin_, end_ - begin_));
+      begin_ = end_;
+      if (at_eof_) {
+        cut_ = false;
+        return true;
+      }
+    }
+    cut_scanned_ = 0;
+    Refill();
+    if (failed_) {
+      cut_ = false;
+      return false;
+    }
+  }
+}
+
+bool LineReader::CutLineEndsWith(char c) noexcept {
+  if (!cut_ || !FinishCutLine()) return false;
+  return static_cast<unsigned char>(c) < 0x80 && cut_last_ == static_cast<unsigned char>(c) &&
+         !cut_last_paired_;
 }
 
 bool LineReader::NextLine(std::u16string& line) noexcept {

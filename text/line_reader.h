@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,20 +11,34 @@ struct UConverter;
 
 namespace koron {
 
-// Reads a text file line by line. A line ends at CR LF or at a CR alone; a LF alone belongs to
-// its line; the last line needs no terminator, and a terminator at the very end starts no further
-// line. The bytes are code page 932 (Microsoft's table), or UTF-8 when the file begins with the
-// UTF-8 byte-order mark. Bytes that do not form a character become U+FFFD, one per bad sequence.
+// Reads a text file line by line. Two choices are made once per file, from the same first block
+// (the first 64 KiB after a UTF-8 byte-order mark, or of the file when it has none), so that every
+// reader of the same bytes agrees whatever its chunk size:
+//
+// - Encoding: UTF-8 when the file begins with the UTF-8 byte-order mark, or when the block is
+//   strictly valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF; a sequence
+//   cut at the block's far edge passes) and holds at least one complete sequence of three or
+//   more bytes. Otherwise code page 932 (Microsoft's table). Japanese UTF-8 is made of three-byte
+//   sequences, while code page 932 text is practically never valid UTF-8 with one.
+// - Line ends: when the block holds a LF and no CR, LF, CR LF and a CR alone each end a line (as
+//   Linux editors save). Otherwise a line ends at CR LF or at a CR alone, and a LF alone belongs
+//   to its line (as Windows editors save).
+//
+// The last line needs no terminator, and a terminator at the very end starts no further line.
+// Bytes that do not form a character become U+FFFD, one per bad sequence.
 //
 // Lines are split on bytes before they are converted: CR and LF are never part of a double-byte
 // character in either encoding. So callers may look at a line's bytes first and convert only the
 // lines they need, which is what makes searching a large file cheap.
 //
-// Memory stays in proportion to the longest line. Nothing throws: a read error, or running out of
-// memory, ends the lines and sets failed().
+// Memory stays in proportion to the longest line kept (and the first block). Nothing throws: a
+// read error, or running out of memory, ends the lines and sets failed().
 class LineReader {
  public:
   static constexpr std::size_t kDefaultChunkSize = 64 * 1024;
+  // The bytes the encoding and line ends are decided from.
+  static constexpr std::size_t kDecisionBytes = 64 * 1024;
+  static constexpr std::uint64_t kNoSizeLimit = std::numeric_limits<std::uint64_t>::max();
 
   // chunk_size: how many bytes one read asks for (small values exercise chunk boundaries).
   explicit LineReader(std::size_t chunk_size = kDefaultChunkSize) noexcept;
@@ -31,8 +47,10 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // Opens a regular file. False when it is missing, unreadable, a directory or not a regular file
-  // (a pipe or a device could block or never end).
-  bool Open(const std::string& path) noexcept;
+  // (a pipe or a device could block or never end), or larger than `max_size` bytes. A file that
+  // turns out longer than `max_size` while being read (its reported size lied, or it grew) is
+  // refused as well, or ends the lines with failed(): no more than max_size + 1 bytes are read.
+  bool Open(const std::string& path, std::uint64_t max_size = kNoSizeLimit) noexcept;
 
   // Reads bytes held in memory, through the same chunked buffering as a file. The bytes must
   // outlive the reader.
@@ -40,6 +58,19 @@ class LineReader {
 
   // The next line's bytes without its terminator, valid until the next call. False at the end.
   bool NextRawLine(std::string_view& line) noexcept;
+
+  // The same for callers that can use no line longer than `max_bytes`: such a line is cut, and
+  // never held whole. `line` then holds its first max_bytes + 1 bytes and cut() is true; the rest
+  // is read past, without being held, by CutLineEndsWith or by the next call for a line.
+  bool NextRawLine(std::string_view& line, std::size_t max_bytes) noexcept;
+
+  // True when the line last returned was cut.
+  bool cut() const noexcept { return cut_; }
+
+  // Reads past the rest of the cut line. True when its last character is the ASCII character
+  // `c` (a byte of its own, not the second half of a double-byte character). False as well when
+  // no line was cut or reading fails (then failed() is set).
+  bool CutLineEndsWith(char c) noexcept;
 
   // The next line, converted.
   bool NextLine(std::u16string& line) noexcept;
@@ -50,15 +81,25 @@ class LineReader {
   // True when the lines ended because of an error rather than the end of the file.
   bool failed() const noexcept { return failed_; }
 
+  // The two choices made for the open file.
   bool is_utf8() const noexcept { return utf8_; }
+  bool lf_ends_lines() const noexcept { return lf_ends_lines_; }
 
  private:
   void Close() noexcept;
   bool Begin() noexcept;
+  void Decide(std::string_view head) noexcept;
   // Reads more bytes behind the unread ones; false when nothing more can come.
   bool Refill() noexcept;
   std::size_t ReadSome(char* destination, std::size_t capacity) noexcept;
   void Fail() noexcept;
+  // The first terminator at or after `from`, or nullptr.
+  const char* FindTerminator(std::size_t from) const noexcept;
+  // Moves past the terminator that begins at `at`.
+  void SkipTerminator(std::size_t at) noexcept;
+  // Takes note of bytes of a cut line that are read past.
+  void NoteCutBytes(std::string_view bytes) noexcept;
+  bool FinishCutLine() noexcept;
   bool DecodePiece(std::string_view piece, std::u16string& out) noexcept;
 
   std::size_t chunk_size_;
@@ -69,9 +110,17 @@ class LineReader {
   bool at_eof_ = false;
   bool failed_ = false;
   bool utf8_ = false;
+  bool lf_ends_lines_ = false;
+  std::uint64_t read_allowance_ = kNoSizeLimit;  // bytes a file may still give
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // first unread byte in buffer_
   std::size_t end_ = 0;    // one past the last filled byte in buffer_
+  // A cut line: bytes after begin_ known to hold no terminator, and what was seen of its end.
+  bool cut_ = false;
+  std::size_t cut_scanned_ = 0;
+  unsigned char cut_last_ = 0;
+  bool cut_last_paired_ = false;  // the last byte may be the second half of a double-byte one
+  std::size_t cut_lead_run_ = 0;  // code page 932 lead bytes ending the bytes seen, mod 2
   UConverter* converter_ = nullptr;
 };
 

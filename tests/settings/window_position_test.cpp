@@ -28,6 +28,12 @@ struct LoadCase {
   std::int32_t left;
 };
 
+// `text` followed by blank lines up to `size` bytes.
+std::string WithPadding(std::string text, std::uint64_t size) {
+  text.resize(size, '\n');
+  return text;
+}
+
 class Load : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(Load, Position) {
@@ -56,8 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"MarkersCompareWholeLine", "[top]\r\n1\r\n[TOP] \r\n2\r\n [LEFT]\r\n3", 0, 0},
         LoadCase{"OtherLinesIgnored", "x\r\n[TOP]\r\n4\r\n\r\n[LEFT]\r\n5\r\nend", 4, 5},
         LoadCase{"CrAloneEndsLines", "[TOP]\r4\r[LEFT]\r5\r", 4, 5},
-        LoadCase{"LineFeedsAloneMakeOneLine", "[TOP]\n4\n[LEFT]\n5\n", 0, 0},
-        LoadCase{"Utf8WithMark", "\xEF\xBB\xBF[TOP]\r\n7\r\n", 7, 0}),
+        LoadCase{"LineFeedsAloneEndLines", "[TOP]\n4\n[LEFT]\n5\n", 4, 5},
+        LoadCase{"StrayLineFeedIsPartOfTheLine", "[TOP]\r\n4\n[LEFT]\r\n5\r\n", 4, 0},
+        LoadCase{"Utf8WithMark", "\xEF\xBB\xBF[TOP]\r\n7\r\n", 7, 0},
+        LoadCase{"LargestRead", WithPadding("[TOP]\r\n7\r\n", kMaxPositionFileBytes), 7, 0},
+        LoadCase{"TooLargeIsUnread", WithPadding("[TOP]\r\n7\r\n", kMaxPositionFileBytes + 1), 0,
+                 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Load, MissingOrDirectory) {
@@ -69,6 +79,20 @@ TEST(Load, MissingOrDirectory) {
   const WindowPosition directory = LoadWindowPosition(dir.Path("MARU.ini"));
   EXPECT_EQ(directory.Top, 0);
   EXPECT_EQ(directory.Left, 0);
+}
+
+// A huge file costs neither memory nor reading time: the peak resident memory of a child that
+// loads a 1 GB sparse file grows by far less than the file.
+TEST(Load, HugeFileIsNotRead) {
+  ScratchDir dir;
+  const std::string path = dir.Write("MARU.ini", "[TOP]\r\n 2400 \r\n");
+  std::filesystem::resize_file(path, std::uint64_t{1} << 30);
+  const long growth = testing::PeakMemoryGrowthKiB([&path] {
+    const WindowPosition position = LoadWindowPosition(path);
+    return position.Top == 0 && position.Left == 0;
+  });
+  EXPECT_GE(growth, 0) << "the child did not read 0, 0";
+  EXPECT_LT(growth, 4 * 1024);
 }
 
 struct FormatCase {

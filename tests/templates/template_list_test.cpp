@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unicode/ucnv.h>
+
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +70,15 @@ TEST_P(TemplateFile, ListsAndFinds) {
   LineReader reader(3);
   ASSERT_TRUE(reader.OpenBytes(c.bytes));
   EXPECT_EQ(FindTemplateBody(reader, c.sought), c.body);
+  // Within a limit: the body up to it, nothing past it (an empty body fits any limit).
+  const std::uint64_t size = c.body.size();
+  for (std::uint64_t limit : {size, size + 1, size - 1, std::uint64_t{0}, std::uint64_t{4}}) {
+    SCOPED_TRACE(limit);
+    const auto expected = size <= limit ? std::optional(c.body) : std::nullopt;
+    EXPECT_EQ(FindTemplateBodyWithin(path, c.sought, limit), expected);
+    ASSERT_TRUE(reader.OpenBytes(c.bytes));
+    EXPECT_EQ(FindTemplateBodyWithin(reader, c.sought, limit), expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                  u"a",
                  u"[\r\n]\r\n\r\nb\r\n[b\r\nb]\r\n [b]\r\n[b] \r\n"},
         FileCase{"LinesBeforeFirstHeaderIgnored", "x\r\ny\r\n[a]\r\nz", {u"a"}, u"a", u"z\r\n"},
-        FileCase{"LineFeedsAloneMakeOneLine", "[a]\nx\ny", {}, u"a", u""},
+        FileCase{
+            "LineFeedsAloneEndLines", "[a]\nx\ny\n\n[b]\nz", {u"a", u"b"}, u"a", u"x\r\ny\r\n\r\n"},
+        FileCase{"StrayLineFeedInCrLfFile", "[a]\r\nx\ny\r\n[b]", {u"a", u"b"}, u"a", u"x\ny\r\n"},
         FileCase{"LineFeedsAloneInsideAHeader", "[a\nb]\r\nx", {u"a\nb"}, u"a\nb", u"x\r\n"},
         FileCase{"LastLineWithoutTerminator", "[a]\r\nx\r\ny", {u"a"}, u"a", u"x\r\ny\r\n"},
         FileCase{"CrAloneEndsLines", "[a]\rx\r\r[b]", {u"a", u"b"}, u"a", u"x\r\n\r\n"},
@@ -121,8 +136,95 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xEF\xBB\xBF[\xE7\x8C\xAB]\r\n\xEF\xBC\xBC\r\n",
                  {u"\u732B"},
                  u"\u732B",
-                 u"\uFF3C\r\n"}),
+                 u"\uFF3C\r\n"},
+        // As a Linux editor saves: UTF-8 without the mark, LF. The last byte of "あ" (0x82) is a
+        // code page 932 lead byte, which would take the bracket.
+        FileCase{"Utf8WithoutMark",
+                 "[\xE3\x81\x82]\n\xEF\xBC\xBC\n[\xE3\x82\xBD]\nx\n",
+                 {u"\u3042", u"\u30BD"},
+                 u"\u3042",
+                 u"\uFF3C\r\n"},
+        FileCase{"Cp932StaysCp932",
+                 "[\xC3\xA8]\r\n\x83\x5C\x94\x4C\r\n[\x83\x5C]\r\n\xC3\xA8",
+                 {u"\uFF83\uFF68", u"\u30BD"},
+                 u"\uFF83\uFF68",
+                 u"\u30BD\u732B\r\n"},
+        FileCase{
+            "Cp932WithLineFeeds", "[\x83\x5C]\n\x94\x4C\n", {u"\u30BD"}, u"\u30BD", u"\u732B\r\n"},
+        // The choice is made from the first 64 KiB: UTF-8 beyond them reads as code page 932.
+        FileCase{"FirstNonAsciiPastFirstBlock",
+                 std::string(70000, '-') + "\r\n[\xE7\x8C\xAB]\r\nx",
+                 {u"\u8FEA\uFF6B"},
+                 u"\u8FEA\uFF6B",
+                 u"x\r\n"},
+        // Lines too long for the room left are told apart without being read whole.
+        FileCase{"LongHeaderEndsBody",
+                 "[a]\r\nx\r\n[" + std::string(5000, 'b') + "]\r\ny",
+                 {u"a", std::u16string(5000, u'b')},
+                 u"a",
+                 u"x\r\n"},
+        FileCase{"LongLineWithBracketHalfIsBody",
+                 "[a]\r\nx\r\n[" + std::string(5000, 'b') + "\x81]\r\n[b]",
+                 {u"a", u"b"},
+                 u"a",
+                 u"x\r\n[" + std::u16string(4999, u'b') + u"b\u2010\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A body far past the limit, on one line, costs neither its size in memory nor reading it whole
+// (the line is sparse, so reading it would be quick but take its size in memory).
+TEST(TemplateFile, HugeBodyIsRefusedEarly) {
+  ScratchDir dir;
+  constexpr std::uint64_t kHuge = std::uint64_t{200} << 20;
+  constexpr std::uint64_t kLimit = 200000;
+  const std::string plain = dir.Write("plain.txt", "[a]\r\n");
+  std::filesystem::resize_file(plain, kHuge);
+  // A line that begins like a header is read through to its end, still without holding it.
+  const std::string bracket = dir.Write("bracket.txt", "[a]\r\n[");
+  std::filesystem::resize_file(bracket, kHuge);
+  for (const std::string& path : {plain, bracket}) {
+    const long growth = testing::PeakMemoryGrowthKiB(
+        [&path] { return FindTemplateBodyWithin(path, u"a", kLimit) == std::nullopt; });
+    EXPECT_GE(growth, 0) << path << " gave a body";
+    EXPECT_LT(growth, 16 * 1024) << path;
+  }
+}
+
+// Both example lists are code page 932 with 14 names each, and read the same once converted
+// to UTF-8 without the mark, with CR LF or with LF.
+TEST(TemplateFile, ExamplesInEveryEncoding) {
+  ScratchDir dir;
+  for (const char* name : {"AAList_01.txt", "AAList_02.txt"}) {
+    SCOPED_TRACE(name);
+    const std::string path = std::string(KORON_EXAMPLES_DIR) + "/" + name;
+    const std::string cp932 = ScratchDir::Read(path);
+    LineReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_FALSE(reader.is_utf8());
+    EXPECT_FALSE(reader.lf_ends_lines());
+    const Names names = ListTemplateNames(path);
+    EXPECT_EQ(names.size(), 14u);
+
+    std::string utf8(cp932.size() * 3, '\0');
+    UErrorCode error = U_ZERO_ERROR;
+    utf8.resize(static_cast<std::size_t>(
+        ucnv_convert("UTF-8", "windows-31j", utf8.data(), static_cast<int32_t>(utf8.size()),
+                     cp932.data(), static_cast<int32_t>(cp932.size()), &error)));
+    ASSERT_TRUE(U_SUCCESS(error)) << u_errorName(error);
+    std::string utf8_lf;
+    for (char c : utf8) {
+      if (c != '\r') utf8_lf += c;
+    }
+    for (const std::string& bytes : {utf8, utf8_lf}) {
+      const std::string converted = dir.Write(name, bytes);
+      ASSERT_TRUE(reader.Open(converted));
+      EXPECT_TRUE(reader.is_utf8());
+      EXPECT_EQ(ListTemplateNames(converted), names);
+      for (const std::u16string& sought : names) {
+        EXPECT_EQ(FindTemplateBody(converted, sought), FindTemplateBody(path, sought));
+      }
+    }
+  }
+}
 
 TEST(TemplateFile, EmptyNameFindsNothingEvenWhenListed) {
   ScratchDir dir;

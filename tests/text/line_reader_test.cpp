@@ -57,12 +57,36 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"CrAloneEndsLine", "a\rb\rc", {u"a", u"b", u"c"}},
                       LineCase{"CrCrIsEmptyLineBetween", "a\r\rb", {u"a", u"", u"b"}},
                       LineCase{"CrCrLf", "a\r\r\nb", {u"a", u"", u"b"}},
-                      LineCase{"LfAloneIsOrdinary", "a\nb\n", {u"a\nb\n"}},
                       LineCase{"LfAfterCrLfBelongsToNextLine", "a\r\n\nb", {u"a", u"\nb"}},
                       LineCase{"LfBeforeCrLf", "a\n\r\nb", {u"a\n", u"b"}},
-                      LineCase{"OnlyLf", "\n", {u"\n"}},
+                      LineCase{"StrayLfInCrLfFile", "a\r\nb\nc\r\n", {u"a", u"b\nc"}},
                       LineCase{
                           "NulIsOrdinary", std::string("a\0b", 3), {std::u16string(u"a\0b", 3)}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without a CR in the first 64 KiB but with a LF, every LF, CR LF and CR alone ends a line.
+const std::string kFirstBlockOfX(LineReader::kDecisionBytes, 'x');
+const std::u16string kWideX(kFirstBlockOfX.begin(), kFirstBlockOfX.end());
+
+INSTANTIATE_TEST_SUITE_P(
+    LineFeeds, LineRules,
+    ::testing::Values(
+        LineCase{"LfEndsLines", "a\nb\n", {u"a", u"b"}}, LineCase{"OnlyLf", "\n", {u""}},
+        LineCase{"EmptyLinesKept", "\n\nx\n\n", {u"", u"", u"x", u""}},
+        LineCase{"WithMark",
+                 "\xEF\xBB\xBF"
+                 "a\nb",
+                 {u"a", u"b"}},
+        LineCase{"CrLateEndsLinesToo",
+                 "a\n" + kFirstBlockOfX + "\r\nb\rc\r\n\nd\r",
+                 {u"a", kWideX, u"b", u"c", u"", u"d"}},
+        LineCase{
+            "LfJustInsideFirstBlock", kFirstBlockOfX.substr(1) + "\ny", {kWideX.substr(1), u"y"}},
+        LineCase{
+            "LfJustPastFirstBlockIsOrdinary", kFirstBlockOfX + "\ny\rz", {kWideX + u"\ny", u"z"}},
+        LineCase{"LfPastMarkAndFirstBlockIsOrdinary",
+                 "\xEF\xBB\xBF" + kFirstBlockOfX + "\ny",
+                 {kWideX + u"\ny"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineReader, LineLongerThanManyChunks) {
@@ -105,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"HalfwidthSemiVoicedMark", "\xDF", u"\uFF9F"},
                       DecodeCase{"ProlongedSoundMarkNotBracket", "\x81\x5B", u"\u30FC"},
                       DecodeCase{"KatakanaZoNotBracket", "\x83\x5D", u"\u30BE"},
+                      DecodeCase{"KatakanaSoNotBackslash", "\x83\x5C", u"\u30BD"},
+                      DecodeCase{"HalfwidthKanaLikeUtf8", "\xC3\xA8", u"\uFF83\uFF68"},
                       DecodeCase{"ControlBytesAreThemselves",
                                  "a\x1A\x1C\x7F"
                                  "b",
@@ -122,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     InvalidCp932, Decoding,
     ::testing::Values(DecodeCase{"LeadByteAtLineEnd", "ab\x81", u"ab\uFFFD"},
                       DecodeCase{"LeadByteBeforeCr", "\x81\r", u"\uFFFD"},
-                      DecodeCase{"LeadByteBeforeLf", "\x81\n", u"\uFFFD\n"},
+                      DecodeCase{"LeadByteBeforeLf", "\x81\n", u"\uFFFD"},
                       DecodeCase{"LeadByteBeforeBlank", "\x81 a", u"\uFFFD a"},
                       DecodeCase{"LeadByteBeforeDelete", "\x81\x7F", u"\uFFFD\u007F"},
                       DecodeCase{"LoneA0", "\xA0", u"\uFFFD"},
@@ -171,12 +197,83 @@ TEST(LineReader, MarkAloneIsEmptyFile) {
   EXPECT_EQ(ReadEveryWay("\xEF\xBB\xBF\r\n"), Lines{u""});
 }
 
-TEST(LineReader, WithoutMarkUtf8BytesAreCp932) {
-  // "猫" in UTF-8 read as code page 932: never the cat, and never a crash.
-  const Lines lines = ReadEveryWay("\xE7\x8C\xAB");
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0], u"\u732B");
+// Without the mark, bytes that are valid UTF-8 with a sequence of three or more bytes are UTF-8.
+INSTANTIATE_TEST_SUITE_P(
+    Utf8WithoutMark, Decoding,
+    ::testing::Values(
+        DecodeCase{"Japanese", "[\xE7\x8C\xAB]", u"[\u732B]"},
+        DecodeCase{"Supplementary", "\xF0\x9F\x98\x80", u"\U0001F600"},
+        DecodeCase{"BadBytesPastFirstBlock",
+                   "\xE7\x8C\xAB" + std::string(LineReader::kDecisionBytes, 'a') + "\xFF",
+                   u"\u732B" + std::u16string(LineReader::kDecisionBytes, u'a') + u"\uFFFD"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ChoiceCase {
+  const char* name;
+  std::string bytes;
+  bool utf8;
+  bool lf;
+};
+
+class Choices : public ::testing::TestWithParam<ChoiceCase> {};
+
+// Made once from the first 64 KiB, the same from a file and from memory in any chunk size.
+TEST_P(Choices, FromFirstBlock) {
+  const ChoiceCase& c = GetParam();
+  testing::ScratchDir dir;
+  LineReader from_file;
+  ASSERT_TRUE(from_file.Open(dir.Write("lines.txt", c.bytes)));
+  EXPECT_EQ(from_file.is_utf8(), c.utf8);
+  EXPECT_EQ(from_file.lf_ends_lines(), c.lf);
+  for (std::size_t chunk : {1, 2, 3, 5}) {
+    LineReader reader(chunk);
+    ASSERT_TRUE(reader.OpenBytes(c.bytes));
+    EXPECT_EQ(reader.is_utf8(), c.utf8) << "chunk size " << chunk;
+    EXPECT_EQ(reader.lf_ends_lines(), c.lf) << "chunk size " << chunk;
+  }
 }
+
+const std::string kCat = "\xE7\x8C\xAB";  // "猫" in UTF-8
+const std::string kAs(LineReader::kDecisionBytes, 'a');
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, Choices,
+    ::testing::Values(ChoiceCase{"Empty", "", false, false},
+                      ChoiceCase{"Ascii", "abc\r\n", false, false},
+                      ChoiceCase{"Mark", "\xEF\xBB\xBF", true, false},
+                      ChoiceCase{"ThreeByteSequence", "a" + kCat, true, false},
+                      ChoiceCase{"FourByteSequence", "\xF0\x9F\x98\x80", true, false},
+                      ChoiceCase{"TwoByteSequencesOnly", "\xC3\xA8\xC3\xA8", false, false},
+                      ChoiceCase{"Cp932KanjiKanaAndTrail5C",
+                                 "\x94\x4C\x83\x5C\xC3\xA8\x82\xA0" + kCat, false, false},
+                      ChoiceCase{"OverlongTwoBytes", "\xC0\xAF" + kCat, false, false},
+                      ChoiceCase{"OverlongThreeBytes", "\xE0\x80\xAF" + kCat, false, false},
+                      ChoiceCase{"Surrogate", "\xED\xA0\x80" + kCat, false, false},
+                      ChoiceCase{"PastU10FFFF", "\xF4\x90\x80\x80" + kCat, false, false},
+                      ChoiceCase{"NeverUtf8Byte", kCat + "\xFF", false, false},
+                      ChoiceCase{"MissingContinuation", kCat + "\xE7\x8C" + "a", false, false},
+                      ChoiceCase{"CutByFileEnd", kCat + "\xE7\x8C", false, false},
+                      ChoiceCase{"CutByFirstBlockEdge",
+                                 kCat + kAs.substr(5) + "\xE7\x8C" + "\xFF\xFF", true, false},
+                      ChoiceCase{"OnlyCutSequenceCountsNot", kAs.substr(2) + "\xE7\x8C\xAB", false,
+                                 false},
+                      ChoiceCase{"FirstNonAsciiPastFirstBlock", kAs + kCat, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, Choices,
+    ::testing::Values(ChoiceCase{"LfAlone", "a\nb", false, true},
+                      ChoiceCase{"CrLf", "a\r\nb", false, false},
+                      ChoiceCase{"CrAlone", "a\rb", false, false},
+                      ChoiceCase{"NoTerminator", "a", false, false},
+                      ChoiceCase{"OneCrAmongLfs", "a\nb\nc\rd\n", false, false},
+                      ChoiceCase{"Utf8WithMarkAndLf",
+                                 "\xEF\xBB\xBF"
+                                 "a\n",
+                                 true, true},
+                      ChoiceCase{"Utf8AndLf", kCat + "\n", true, true},
+                      ChoiceCase{"CrPastFirstBlock", "a\n" + kAs + "\r\n", false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineReader, RawLinesAreTheBytes) {
   LineReader reader(2);
@@ -188,6 +285,80 @@ TEST(LineReader, RawLinesAreTheBytes) {
   EXPECT_EQ(raw, "x");
   EXPECT_FALSE(reader.NextRawLine(raw));
   EXPECT_FALSE(reader.NextRawLine(raw));
+}
+
+struct CutCase {
+  const char* name;
+  std::string bytes;
+  std::size_t max_bytes;
+  std::string first;  // all of the first line, or the part of it a cut leaves
+  bool cut;
+  bool ends_with_bracket;
+  const char* next;  // the line after, or nullptr for none
+};
+
+class CutLines : public ::testing::TestWithParam<CutCase> {};
+
+// A line longer than the caller can use is cut; the rest is read past, in any chunk size, and
+// its last character still told.
+TEST_P(CutLines, TellTheirEnd) {
+  const CutCase& c = GetParam();
+  testing::ScratchDir dir;
+  const std::string path = dir.Write("lines.txt", c.bytes);
+  for (std::size_t chunk : {1, 2, 3, 5, 0}) {
+    for (bool ask_end : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "chunk size " << chunk << ", ask end " << ask_end);
+      LineReader reader(chunk);
+      ASSERT_TRUE(chunk == 0 ? reader.Open(path) : reader.OpenBytes(c.bytes));
+      std::string_view line;
+      ASSERT_TRUE(reader.NextRawLine(line, c.max_bytes));
+      EXPECT_EQ(line, c.first);
+      EXPECT_EQ(reader.cut(), c.cut);
+      if (ask_end) {
+        EXPECT_EQ(reader.CutLineEndsWith(']'), c.cut && c.ends_with_bracket);
+      }
+      EXPECT_EQ(reader.NextRawLine(line), c.next != nullptr);
+      if (c.next != nullptr) {
+        EXPECT_EQ(line, c.next);
+      }
+      EXPECT_FALSE(reader.cut());
+      EXPECT_FALSE(reader.failed());
+    }
+  }
+}
+
+const std::string kLeads(300000, '\x81');
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CutLines,
+    ::testing::Values(
+        CutCase{"ShortLineIsWhole", "[ab]\r\nz", 4, "[ab]", false, false, "z"},
+        CutCase{"LongerLineIsCut", "[abc]\r\nz", 2, "[ab", true, true, "z"},
+        CutCase{"EmptyLineNeverCut", "\r\nz", 0, "", false, false, "z"},
+        CutCase{"CutLastLine", "[abc]", 1, "[a", true, true, nullptr},
+        CutCase{"OtherLastByte", "[abc\r\nz", 1, "[a", true, false, "z"},
+        CutCase{"LeadByteTakesTheBracket", "[ab\x81]\r\nz", 2, "[ab", true, false, "z"},
+        CutCase{"TwoLeadBytesLeaveTheBracket", "[a\x81\x81]\r\nz", 1, "[a", true, true, "z"},
+        CutCase{"BracketAfterEvenLeadRun", "[" + kLeads + "]\rz", 10, "[" + kLeads.substr(0, 10),
+                true, true, "z"},
+        CutCase{"BracketAfterOddLeadRun", "[" + kLeads.substr(1) + "]\r\nz", 10,
+                "[" + kLeads.substr(0, 10), true, false, "z"},
+        CutCase{"ControlByteBreaksTheRun", "[\x81\x7F\x81\x81]\r\nz", 1, "[\x81", true, true, "z"},
+        CutCase{"Utf8HasNoPairs", "\xEF\xBB\xBF[a\x81]\r\nz", 2, "[a\x81", true, true, "z"},
+        CutCase{"LfFile", "[abc]\nz\n", 0, "[", true, true, "z"},
+        CutCase{"LongLineEndingInCr", std::string(300000, 'x') + "]\r", 1, "xx", true, true,
+                nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineReader, SizeLimit) {
+  testing::ScratchDir dir;
+  const std::string path = dir.Write("lines.txt", "0123456789\r\n12345");
+  LineReader reader;
+  EXPECT_FALSE(reader.Open(path, 16));
+  ASSERT_TRUE(reader.Open(path, 17));
+  EXPECT_EQ(ReadAll(reader), (Lines{u"0123456789", u"12345"}));
+  // A size that lies (procfs reports 0) cannot make the reader take more than allowed.
+  EXPECT_FALSE(reader.Open("/proc/self/maps", 16));
 }
 
 TEST(LineReader, CannotOpen) {

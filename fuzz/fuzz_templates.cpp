@@ -1,18 +1,167 @@
 // Template listing and lookup on arbitrary list file bytes, read from memory. Each result is
-// checked against a plain version that converts every line, and against a reader that takes the
-// bytes in tiny chunks.
+// checked against a plain reader written apart from the line reader: it decides the encoding
+// and the line ends from the first 64 KiB at once, splits the whole input into lines and converts
+// each line whole. Readers that take the bytes in tiny chunks must agree too.
+//
+// An input that begins with 0xFF 0xFE gets a filler of about 64 KiB in front of the rest, so that
+// the rest meets the edge of the first block.
 
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ucnv_err.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "templates/template_list.h"
+#include "text/code_page_932.h"
 #include "text/line_reader.h"
 
 namespace {
 
 using Lines = std::vector<std::u16string>;
+
+constexpr std::size_t kBlock = 64 * 1024;
+
+// --- The plain reader ---
+
+// Whether some code point in [low, high] may be encoded: not a surrogate, not past U+10FFFF.
+bool AnyValid(std::uint32_t low, std::uint32_t high) {
+  high = std::min<std::uint32_t>(high, 0x10FFFF);
+  if (low > high) return false;
+  return low < 0xD800 || high > 0xDFFF;
+}
+
+// Strict UTF-8 by code point values: each sequence, or the part of it before the block ends, must
+// be able to stand for a code point that needs its length.
+bool PlainIsJapaneseUtf8(std::string_view block, bool may_be_cut) {
+  bool long_sequence = false;
+  for (std::size_t i = 0; i < block.size();) {
+    const auto lead = static_cast<unsigned char>(block[i]);
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    std::uint32_t smallest = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2, value = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3, value = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4, value = lead & 0x07, smallest = 0x10000;
+    } else {
+      return false;
+    }
+    std::size_t have = 1;
+    for (; have < length && i + have < block.size(); ++have) {
+      const auto next = static_cast<unsigned char>(block[i + have]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    // The code points the sequence may still become.
+    const std::size_t missing = length - have;
+    const std::uint32_t low = value << (6 * missing);
+    const std::uint32_t high = low | ((1u << (6 * missing)) - 1);
+    if (!AnyValid(std::max(low, smallest), high)) return false;
+    if (missing > 0) return may_be_cut && long_sequence;  // only at the block's end; not counted
+    long_sequence = long_sequence || length >= 3;
+    i += length;
+  }
+  return long_sequence;
+}
+
+void WriteReplacement(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
+                      UConverterCallbackReason reason, UErrorCode* error) {
+  if (reason > UCNV_IRREGULAR) return;
+  static const UChar kReplacement = 0xFFFD;
+  *error = U_ZERO_ERROR;
+  ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, error);
+}
+
+UConverter* OpenConverter(const char* name) {
+  UErrorCode error = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(name, &error);
+  ucnv_setToUCallBack(converter, WriteReplacement, nullptr, nullptr, nullptr, &error);
+  if (U_FAILURE(error)) __builtin_trap();
+  return converter;
+}
+
+std::u16string ConvertWhole(UConverter* converter, std::string_view bytes) {
+  static std::vector<UChar> room;
+  if (room.size() < bytes.size() * 2 + 2) room.resize(bytes.size() * 2 + 2);
+  UChar* target = room.data();
+  const char* source = bytes.data();
+  UErrorCode error = U_ZERO_ERROR;
+  ucnv_resetToUnicode(converter);
+  ucnv_toUnicode(converter, &target, room.data() + room.size(), &source,
+                 bytes.data() + bytes.size(), nullptr, true, &error);
+  if (U_FAILURE(error)) __builtin_trap();
+  return std::u16string(reinterpret_cast<const char16_t*>(room.data()),
+                        static_cast<std::size_t>(target - room.data()));
+}
+
+struct PlainFile {
+  bool utf8 = false;
+  bool lf = false;
+  Lines lines;
+};
+
+PlainFile PlainRead(std::string_view bytes) {
+  static UConverter* const utf8 = OpenConverter("UTF-8");
+  static UConverter* const cp932 = OpenConverter(koron::kCp932ConverterName);
+  // ICU's table moves three control characters around; they stand for themselves.
+  static const std::u16string swapped = [] {
+    std::u16string back(128, u'\0');
+    for (char c : {'\x1A', '\x1C', '\x7F'}) {
+      const std::u16string out = ConvertWhole(cp932, std::string_view(&c, 1));
+      if (out.size() != 1 || out[0] >= 128) __builtin_trap();
+      back[out[0]] = static_cast<char16_t>(c);
+    }
+    return back;
+  }();
+
+  PlainFile file;
+  const bool mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+  if (mark) bytes.remove_prefix(3);
+  const std::string_view block = bytes.substr(0, kBlock);
+  file.utf8 = mark || PlainIsJapaneseUtf8(block, block.size() == kBlock);
+  file.lf = block.find('\n') != block.npos && block.find('\r') == block.npos;
+
+  std::vector<std::string_view> raw;
+  std::size_t start = 0;
+  std::size_t cr = bytes.find('\r');
+  std::size_t lf = file.lf ? bytes.find('\n') : bytes.npos;
+  while (start < bytes.size()) {
+    if (cr < start) cr = bytes.find('\r', start);
+    if (lf < start) lf = bytes.find('\n', start);
+    const std::size_t i = std::min(cr, lf);
+    if (i == bytes.npos) {
+      raw.push_back(bytes.substr(start));
+      break;
+    }
+    raw.push_back(bytes.substr(start, i - start));
+    start = bytes.substr(i, 2) == "\r\n" ? i + 2 : i + 1;
+  }
+
+  for (std::string_view line : raw) {
+    std::u16string text = ConvertWhole(file.utf8 ? utf8 : cp932, line);
+    if (!file.utf8) {
+      for (char16_t& c : text) {
+        if (c < 128 && swapped[c] != 0) c = swapped[c];
+      }
+    }
+    file.lines.push_back(std::move(text));
+  }
+  return file;
+}
+
+// --- Plain listing and lookup on the converted lines ---
 
 bool IsHeader(const std::u16string& line) {
   return line.size() >= 2 && line.front() == u'[' && line.back() == u']';
@@ -42,27 +191,65 @@ std::u16string PlainBody(const Lines& lines, const std::u16string& name) {
   return {};
 }
 
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+// Compares by memory: a character loop is slow in an instrumented build.
+bool Same(const std::u16string& a, const std::u16string& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0;
+}
+
+bool Same(const Lines& a, const Lines& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (!Same(a[i], b[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  std::string padded;
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xFE) {
+    // A filler that ends a few bytes before or after the block's edge, in ASCII or UTF-8.
+    padded.assign(kBlock - 4 + data[2] % 8, 'a');
+    if (data[2] & 8) padded.replace(0, 3, "\xE3\x81\x82");
+    if (data[2] & 16) padded[0] = '\n';
+    padded.append(bytes.substr(3));
+    bytes = padded;
+  }
+  // Tiny chunks meet every boundary in a short input; the padded ones get a few per chunk.
+  const std::size_t chunk = padded.empty() ? 1 + size % 7 : 1000 + size % 7;
 
-  Lines lines;
-  {
-    koron::LineReader reader;
-    if (!reader.OpenBytes(bytes)) __builtin_trap();
+  const PlainFile plain = PlainRead(bytes);
+  for (std::size_t chunk_size :
+       {padded.empty() ? koron::LineReader::kDefaultChunkSize : 0, chunk}) {
+    if (chunk_size == 0) continue;  // padded inputs are long: only what the edge changes
+    koron::LineReader reader(chunk_size);
+    Check(reader.OpenBytes(bytes));
+    Check(reader.is_utf8() == plain.utf8 && reader.lf_ends_lines() == plain.lf);
+    Lines lines;
     std::u16string line;
     while (reader.NextLine(line)) lines.push_back(line);
-    if (reader.failed()) __builtin_trap();
+    Check(!reader.failed() && Same(lines, plain.lines));
   }
 
-  const std::size_t chunk = 1 + size % 7;
   koron::LineReader reader;
   koron::LineReader small(chunk);
-  if (!reader.OpenBytes(bytes) || !small.OpenBytes(bytes)) __builtin_trap();
+  Check(reader.OpenBytes(bytes) && small.OpenBytes(bytes));
   const std::vector<std::u16string> names = koron::ListTemplateNames(reader);
-  if (names != PlainNames(lines)) __builtin_trap();
-  if (koron::ListTemplateNames(small) != names) __builtin_trap();
+  Check(Same(names, PlainNames(plain.lines)));
+  Check(Same(koron::ListTemplateNames(small), names));
+  if (!padded.empty()) {
+    koron::LineReader one(chunk);
+    Check(one.OpenBytes(bytes));
+    const std::u16string sought = names.empty() ? u"a" : names.back();
+    Check(Same(koron::FindTemplateBody(one, sought), PlainBody(plain.lines, sought)));
+    return 0;
+  }
 
   // A few listed names, one never listed and the empty one; the tiny chunks for the first only.
   std::vector<std::u16string> sought(names.begin(),
@@ -71,15 +258,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sought.push_back(u"");
   for (std::size_t i = 0; i < sought.size(); ++i) {
     koron::LineReader one;
-    if (!one.OpenBytes(bytes)) __builtin_trap();
+    Check(one.OpenBytes(bytes));
     const std::u16string body = koron::FindTemplateBody(one, sought[i]);
-    if (body != PlainBody(lines, sought[i])) __builtin_trap();
-    if (!body.empty() && body.compare(body.size() - 2, 2, u"\r\n") != 0) __builtin_trap();
+    Check(Same(body, PlainBody(plain.lines, sought[i])));
+    Check(body.empty() || body.compare(body.size() - 2, 2, u"\r\n") == 0);
     if (i == 0) {
       koron::LineReader tiny(chunk);
-      if (!tiny.OpenBytes(bytes) || koron::FindTemplateBody(tiny, sought[i]) != body) {
-        __builtin_trap();
-      }
+      Check(tiny.OpenBytes(bytes) && Same(koron::FindTemplateBody(tiny, sought[i]), body));
+    }
+    // Within limits around the body's length, and small ones that cut long lines short.
+    const std::uint64_t length = body.size();
+    for (std::uint64_t limit : {length, length - 1, std::uint64_t{size % 64}}) {
+      koron::LineReader within(i == 0 ? chunk : koron::LineReader::kDefaultChunkSize);
+      Check(within.OpenBytes(bytes));
+      const std::optional<std::u16string> found =
+          koron::FindTemplateBodyWithin(within, sought[i], limit);
+      Check(length <= limit ? found && Same(*found, body) : !found.has_value());
     }
   }
   return 0;

@@ -1,9 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the tool and starts it with the example template lists.
+# Installs what building and running need when it is missing, builds the tool and starts it with
+# the example template lists. Arguments go to the tool: scripts/run.sh --print --marchers 5
+#
+# The tool works in a folder of the build tree, not in examples/: the lists are refreshed there
+# from examples/ on every run, and MARU.ini, which the tool writes, stays there between runs and
+# out of the source tree.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-cmake --preset default -S "$root" >/dev/null
-cmake --build "$root/build" --target koron-aa
-cd "$root/examples"
-exec "$root/build/app/koron-aa" "$@"
+
+# A build of its own without the tests and benchmarks, so that it needs none of their packages.
+build=$root/build-run
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORON_BUILD_TESTS=OFF -DKORON_BUILD_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" --target koron-aa
+
+work=$build/examples
+mkdir -p "$work"
+cp "$root/examples/AAList_01.txt" "$root/examples/AAList_02.txt" "$work/"
+# A --dir given here comes later and wins.
+exec "$build/app/koron-aa" --dir "$work" "$@"

@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --test
 
 jobs=$(nproc)
 

@@ -15,7 +15,8 @@ case ${1:-} in
     exit 2
     ;;
 esac
-"$root/scripts/install-deps.sh" --deb
+# Only the package's path goes to stdout: deb=$(packaging/build-deb.sh)
+"$root/scripts/install-deps.sh" --deb >&2
 
 build=$root/build-deb
 if [ ! -f "$build/build.ninja" ]; then
@@ -27,7 +28,7 @@ if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORON_BUILD_TESTS=OFF -DKORON_BUILD_BENCH=OFF >/dev/null
 fi
-cmake --build "$build"
+cmake --build "$build" >&2
 log=$(cd "$build" && cpack -G DEB)
 deb=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$log")
 if [ ! -f "$deb" ]; then
@@ -39,5 +40,5 @@ echo "$deb"
 if $install; then
   as_root=()
   [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb" </dev/null
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb" </dev/null >&2
 fi

@@ -7,7 +7,8 @@
 # out of the source tree.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
+# What installing and building print goes to stderr: stdout is the tool's (run.sh --print | ...).
+"$root/scripts/install-deps.sh" >&2
 
 # A build of its own without the tests and benchmarks, so that it needs none of their packages.
 build=$root/build-run
@@ -15,10 +16,15 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORON_BUILD_TESTS=OFF -DKORON_BUILD_BENCH=OFF >/dev/null
 fi
-cmake --build "$build" --target koron-aa
+cmake --build "$build" --target koron-aa >&2
 
+# A working folder named on this command line is used as it is.
+for arg in "$@"; do
+  case $arg in
+    --dir | --dir=* | -dir | -dir=* | --user-dir | -user-dir) exec "$build/app/koron-aa" "$@" ;;
+  esac
+done
 work=$build/examples
 mkdir -p "$work"
 cp "$root/examples/AAList_01.txt" "$root/examples/AAList_02.txt" "$work/"
-# A --dir given here comes later and wins.
 exec "$build/app/koron-aa" --dir "$work" "$@"

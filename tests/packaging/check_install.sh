@@ -65,7 +65,7 @@ if [ -f "$man_page" ]; then
   if help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
               timeout 20 "$usr/bin/koron-aa" --help 2>/dev/null); then
     for opt in $(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$help" | sort -u); do
-      grep -qF -- "\\-\\-${opt#--}" <<<"$man_text" || fail "--help lists $opt, the manual page does not"
+      grep -qF -- "${opt//-/\\-}" <<<"$man_text" || fail "--help lists $opt, the manual page does not"
     done
   fi
 fi

@@ -240,8 +240,8 @@ QString CliHelpText() {
   }
   text += QStringLiteral(
               "\nFaces (--face):%1\n\n"
-              "The working folder holds AAList_01.txt and AAList_02.txt (code page 932 or UTF-8\n"
-              "with a byte-order mark, CR LF line ends) and MARU.ini. Output is UTF-8 unless\n"
+              "The working folder holds AAList_01.txt and AAList_02.txt (code page 932 or UTF-8,\n"
+              "CR LF or LF line ends) and MARU.ini. Output is UTF-8 unless\n"
               "--encoding says otherwise; texts keep their CR LF line ends. Qt's own options,\n"
               "such as -platform NAME or -style NAME, are passed on to the window.\n\n"
               "Exit status: 0 done; 1 no display, picture over the length limit, no such\n"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "posting/code_points.h"
+
 namespace koron {
 namespace {
 
@@ -59,18 +61,11 @@ std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
 std::vector<std::uint32_t> LineWidths(std::u16string_view text, AdvanceCache& advances) {
   std::vector<std::uint32_t> widths;
   ForEachLine(text, [&](std::size_t begin, std::size_t end) {
+    const std::u16string_view line = text.substr(begin, end - begin);
     std::int64_t sum = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-      char32_t c = text[i];
-      if (c >= 0xD800 && c <= 0xDFFF) {
-        if (c <= 0xDBFF && i + 1 < end && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-          ++i;
-        } else {
-          c = kReplacement;
-        }
-      }
-      sum += advances.Advance(c);
+    for (std::size_t i = 0; i < line.size();) {
+      const char32_t c = NextCodePoint(line, i);
+      sum += advances.Advance(IsSurrogate(c) ? kReplacement : c);
     }
     const std::int64_t dots = (sum + kAdvanceUnitsPerDot - 1) / kAdvanceUnitsPerDot;
     widths.push_back(static_cast<std::uint32_t>(

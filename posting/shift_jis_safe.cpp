@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "posting/code_points.h"
 #include "text/code_page_932.h"
 
 namespace koron {
@@ -15,10 +16,6 @@ namespace {
 constexpr std::uint16_t kNoForm = 0xFFFF;
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr std::size_t kBmp = 0x10000;
-
-constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-constexpr bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 constexpr std::uint8_t ReferenceLength(char32_t c) {
   std::uint8_t digits = 1;
@@ -121,16 +118,11 @@ void Walk(std::u16string_view text, OnForm on_form, OnMissing on_missing) {
   const std::uint16_t* form = Tables().form.data();
   std::size_t line = 1;
   const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r' || (c == u'\n' && (i == 0 || text[i - 1] != u'\r'))) ++line;
-    if (IsHigh(c) && i + 1 < n && IsLow(text[i + 1])) {
-      const char32_t code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
-                            (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      ++i;
-      if (!on_missing(code, line)) return;
-    } else if (form[c] != kNoForm) {
-      on_form(c, form[c]);
+  for (std::size_t i = 0; i < n;) {
+    if (text[i] == u'\r' || (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))) ++line;
+    const char32_t c = NextCodePoint(text, i);
+    if (c < kBmp && form[c] != kNoForm) {
+      on_form(static_cast<char16_t>(c), form[c]);
     } else if (!on_missing(c, line)) {
       return;
     }
@@ -163,17 +155,10 @@ std::uint64_t ShiftJisSafeByteCount(std::u16string_view text) {
   const std::uint8_t* safe_bytes = Tables().safe_bytes.data();
   std::uint64_t bytes = 0;
   const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t c = text[i];
-    if (IsHigh(c) && i + 1 < n && IsLow(text[i + 1])) {
-      // U+10000 to U+10FFFF: five to seven digits.
-      const char32_t code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
-                            (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      bytes += ReferenceLength(code);
-      ++i;
-    } else {
-      bytes += safe_bytes[c];
-    }
+  for (std::size_t i = 0; i < n;) {
+    const char32_t c = NextCodePoint(text, i);
+    // Beyond the BMP nothing has a form: five to seven digits in a reference.
+    bytes += c < kBmp ? safe_bytes[c] : ReferenceLength(c);
   }
   return bytes;
 }

@@ -16,6 +16,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "posting/code_points.h"
 #include "posting/dot_widths.h"
 #include "render/fonts.h"
 
@@ -36,18 +37,9 @@ QString CodePointString(char32_t c) { return QString::fromUcs4(&c, 1); }
 // stands for U+FFFD.
 template <typename OnChar>
 void ForEachCodePoint(std::u16string_view line, OnChar on_char) {
-  const std::size_t n = line.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    char32_t c = line[i];
-    if (c >= 0xD800 && c <= 0xDFFF) {
-      if (c <= 0xDBFF && i + 1 < n && line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(line[i + 1]) - 0xDC00);
-        ++i;
-      } else {
-        c = kReplacement;
-      }
-    }
-    on_char(c);
+  for (std::size_t i = 0; i < line.size();) {
+    const char32_t c = NextCodePoint(line, i);
+    on_char(IsSurrogate(c) ? kReplacement : c);
   }
 }
 

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "composer/composer.h"
 
 namespace {
@@ -74,27 +74,6 @@ void Register(const char* name, void (*function)(benchmark::State&)) {
   }
 }
 
-// Keeps the median time of each benchmark to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[run.run_name.function_name + "/" + run.run_name.args] =
-            run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(run.time_unit);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Median(const std::string& name) const {
-    const auto found = medians_.find(name);
-    return found == medians_.end() ? 0 : found->second;
-  }
-
- private:
-  std::map<std::string, double> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,7 +81,7 @@ int main(int argc, char** argv) {
   Register("Compose", Compose);
   Register("Memcpy", Memcpy);
   Register("CopyToNewString", CopyToNewString);
-  RatioReporter reporter;
+  koron::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 

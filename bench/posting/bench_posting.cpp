@@ -13,10 +13,10 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "composer/composer.h"
 #include "posting/dot_widths.h"
 #include "posting/shift_jis_safe.h"
@@ -138,27 +138,6 @@ void SaveBlankPng(benchmark::State& state) {
   }
 }
 
-// Keeps the median time of each benchmark to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[run.run_name.function_name] =
-            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Median(const std::string& name) const {
-    const auto found = medians_.find(name);
-    return found == medians_.end() ? 0 : found->second;
-  }
-
- private:
-  std::map<std::string, double> medians_;
-};
-
 void Register(const char* name, void (*function)(benchmark::State&)) {
   benchmark::RegisterBenchmark(name, function)
       ->Unit(benchmark::kMicrosecond)
@@ -166,7 +145,7 @@ void Register(const char* name, void (*function)(benchmark::State&)) {
       ->ReportAggregatesOnly(true);
 }
 
-void PrintRatio(const RatioReporter& reporter, const char* what, const char* measured,
+void PrintRatio(const koron::bench::RatioReporter& reporter, const char* what, const char* measured,
                 const char* floor, double goal) {
   const double a = reporter.Median(measured);
   const double b = reporter.Median(floor);
@@ -186,7 +165,7 @@ int main(int argc, char** argv) {
   Register("EncodeShiftJisSafe", EncodeShiftJisSafe);
   Register("SavePicturePng", SavePicturePng);
   Register("SaveBlankPng", SaveBlankPng);
-  RatioReporter reporter;
+  koron::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 

@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "templates/template_list.h"
 
 namespace {
@@ -163,26 +163,6 @@ void RegisterAll() {
   }
 }
 
-// Keeps the median time of each benchmark to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[run.run_name.function_name] = run.GetAdjustedRealTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Median(const std::string& name) const {
-    const auto found = medians_.find(name);
-    return found == medians_.end() ? 0 : found->second;
-  }
-
- private:
-  std::map<std::string, double> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,7 +178,7 @@ int main(int argc, char** argv) {
   }
   RegisterAll();
 
-  RatioReporter reporter;
+  koron::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   std::filesystem::remove_all(dir);

@@ -92,8 +92,6 @@ ParsedCommandLine Fail(const QString& error) {
   return result;
 }
 
-QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
-
 // The first option of `names` that was given, or empty.
 template <std::size_t N>
 QString FirstGiven(const QCommandLineParser& parser, const char* const (&names)[N]) {
@@ -125,6 +123,8 @@ bool ReadEncoding(const QString& text, CliEncoding* encoding) {
 }
 
 }  // namespace
+
+QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;

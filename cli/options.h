@@ -51,6 +51,9 @@ struct ParsedCommandLine {
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
+// A name or value as the messages quote it: 'like this'.
+QString Quoted(const QString& text);
+
 // The text of --help and of --version, each ending with a line feed.
 QString CliHelpText();
 QString CliVersionText();

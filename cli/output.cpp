@@ -33,8 +33,6 @@ std::string Utf8(const std::u16string& text) {
   return QString::fromStdU16String(text).toUtf8().toStdString();
 }
 
-QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
-
 QString CodePointName(char32_t c) {
   return QStringLiteral("U+%1").arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'));
 }

@@ -8,23 +8,12 @@
 
 #include <QByteArray>
 
+#include "text/line_writer.h"
+
 namespace koron {
 namespace {
 
 bool stdoutWasClosed = false;
-
-bool WriteAll(int fd, std::string_view bytes, int* failure) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      *failure = errno;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -44,7 +33,8 @@ bool WriteStandardOutput(std::string_view bytes, QString* error) {
   if (!stdoutWasClosed) {
     // A reader that went away gives EPIPE here instead of ending the program silently.
     ::signal(SIGPIPE, SIG_IGN);
-    if (WriteAll(STDOUT_FILENO, bytes, &failure)) return true;
+    if (WriteAll(STDOUT_FILENO, bytes)) return true;
+    failure = errno;
   }
   *error = QStringLiteral("cannot write to standard output: %1")
                .arg(QString::fromLocal8Bit(::strerror(failure)));
@@ -61,9 +51,8 @@ void WriteErrorLine(const QString& message) {
     }
   }
   const QByteArray bytes = line.toUtf8() + '\n';
-  int ignored = 0;
   WriteAll(STDERR_FILENO,
-           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &ignored);
+           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 MutedStandardError::MutedStandardError() {

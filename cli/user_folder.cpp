@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "templates/template_list.h"
+#include "text/line_writer.h"
 
 namespace koron {
 namespace {
@@ -53,19 +54,6 @@ class Fd {
   int fd_;
 };
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 bool CopyBytes(int from, int to) {
   char buffer[1 << 16];
   for (;;) {
@@ -75,7 +63,7 @@ bool CopyBytes(int from, int to) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (!WriteAll(to, buffer, static_cast<std::size_t>(got))) return false;
+    if (!WriteAll(to, std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
   }
 }
 

@@ -13,19 +13,6 @@
 namespace koron {
 namespace {
 
-bool WriteAll(int fd, const std::string& content) {
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t count = ::write(fd, content.data() + done, content.size() - done);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(count);
-  }
-  return true;
-}
-
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -105,6 +92,18 @@ bool RewriteInPlace(const std::string& target, const std::string& content) {
 }
 
 }  // namespace
+
+bool WriteAll(int fd, std::string_view bytes) noexcept {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
 
 bool ReplaceFileWithLines(const std::string& path, const std::vector<std::string>& lines) noexcept {
   try {

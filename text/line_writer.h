@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace koron {
@@ -20,5 +21,9 @@ namespace koron {
 // but the file itself may be written, it is rewritten in place: the whole content in one write,
 // then cut to its length. Never throws.
 bool ReplaceFileWithLines(const std::string& path, const std::vector<std::string>& lines) noexcept;
+
+// Writes all of `bytes` to the file descriptor, however the system splits the writes. False,
+// with errno telling why, when not all could be written.
+bool WriteAll(int fd, std::string_view bytes) noexcept;
 
 }  // namespace koron

@@ -41,6 +41,24 @@ QChar StandInFor(QChar c) {
                                                         : QChar(QChar::LineSeparator);
 }
 
+// Text typed or pasted right after a stand-in would take over its format, and with it what it
+// stands for: a Shift+Enter there would come back as a line feed. So wherever the caret comes to
+// rest, what it types next is plain.
+void KeepTypingPlain(QPlainTextEdit* box) {
+  if (box->property("koronTypesPlain").toBool()) return;
+  box->setProperty("koronTypesPlain", true);
+  QObject::connect(box, &QPlainTextEdit::cursorPositionChanged, box, [box] {
+    QTextCursor caret = box->textCursor();
+    // With a selection the format would go onto the selected text; typing over it starts with
+    // the format of its first character, which a selection of whole lines never has.
+    if (caret.hasSelection() || !caret.charFormat().hasProperty(kOriginalCharacter)) return;
+    QTextCharFormat plain = caret.charFormat();
+    plain.clearProperty(kOriginalCharacter);
+    caret.setCharFormat(plain);
+    box->setTextCursor(caret);
+  });
+}
+
 }  // namespace
 
 void SetBoxText(QPlainTextEdit* box, const std::u16string& text) {
@@ -65,16 +83,27 @@ void SetBoxText(QPlainTextEdit* box, const std::u16string& text) {
   QTextDocument* document = box->document();
   box->setPlainText(shown);
   if (standIns.empty()) return;
-  // Marking the stand-ins is part of setting the text, not an edit the user could undo.
+  KeepTypingPlain(box);
+  // Marking the stand-ins is part of setting the text, not an edit the user could undo; and one
+  // edit block lays the text out once, not once for each stand-in.
   document->setUndoRedoEnabled(false);
   QTextCursor cursor(document);
-  for (const auto& [at, original] : standIns) {
-    cursor.setPosition(at);
-    cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+  cursor.beginEditBlock();
+  for (std::size_t first = 0; first < standIns.size();) {
+    // Neighbours that stand for the same character share one format.
+    std::size_t last = first;
+    while (last + 1 < standIns.size() && standIns[last + 1].first == standIns[last].first + 1 &&
+           standIns[last + 1].second == standIns[first].second) {
+      ++last;
+    }
+    cursor.setPosition(standIns[first].first);
+    cursor.setPosition(standIns[last].first + 1, QTextCursor::KeepAnchor);
     QTextCharFormat format;
-    format.setProperty(kOriginalCharacter, static_cast<int>(original.unicode()));
+    format.setProperty(kOriginalCharacter, static_cast<int>(standIns[first].second.unicode()));
     cursor.mergeCharFormat(format);
+    first = last + 1;
   }
+  cursor.endEditBlock();
   document->setUndoRedoEnabled(true);
   document->setModified(false);
 }

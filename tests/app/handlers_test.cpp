@@ -375,36 +375,49 @@ class HandlersTest : public QObject {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("body");
     QTest::addColumn<int>("blocks");  // as the box shows it
+    QTest::addColumn<int>("caret");   // where the user types, just after a stand-in
 
     QTest::newRow("line feed inside a line")
         << QByteArray("[T]\r\n/\\\n\\/\r\nend\r\n") << "/\\\n\\/\r\nend\r\n"
-        << 3;
+        << 3 << 3;
     QTest::newRow("separators and noncharacters")
         << QByteArray(
                "\xEF\xBB\xBF[T]\r\na\xE2\x80\xA8"
                "b\xE2\x80\xA9"
                "c\xEF\xB7\x90\r\n")
-        << QString::fromUtf16(u"a\u2028b\u2029c\uFDD0\r\n") << 2;
+        << QString::fromUtf16(u"a\u2028b\u2029c\uFDD0\r\n") << 2 << 4;
+    // Thousands of them on one line are laid out once, not once each.
+    const QByteArray many = QByteArray("a\n").repeated(4000);
+    QTest::newRow("thousands of line feeds in one line")
+        << QByteArray("[T]\r\n" + many + "\r\n") << QString::fromLatin1(many + "\r\n") << 2 << 2;
   }
 
   void templateCharactersSurviveTheCopy() {
     QFETCH(QByteArray, file);
     QFETCH(QString, body);
     QFETCH(int, blocks);
+    QFETCH(int, caret);
     WriteBytes(QStringLiteral("AAList_02.txt"), file);
     Form1 form;
+    form.show();  // a shown box lays its text out
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.Combo4->setCurrentIndex(0);
     QTest::mouseClick(form.Command4, Qt::LeftButton);
     QTest::mouseClick(form.Command3, Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), body);
     QCOMPARE(form.TextAA2->blockCount(), blocks);
 
-    form.TextAA2->moveCursor(QTextCursor::End);
+    // What the user types keeps its own meaning, also right after a stand-in.
+    QTextCursor at = form.TextAA2->textCursor();
+    at.setPosition(caret);
+    form.TextAA2->setTextCursor(at);
     QTest::keyClicks(form.TextAA2, QStringLiteral("!"));
     QTest::keyClick(form.TextAA2, Qt::Key_Return, Qt::ShiftModifier);
+    form.TextAA2->moveCursor(QTextCursor::End);
     QTest::keyClicks(form.TextAA2, QStringLiteral("?"));
     QTest::mouseClick(form.Command3, Qt::LeftButton);
-    QCOMPARE(QGuiApplication::clipboard()->text(), body + QStringLiteral("!\r\n?"));
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString(body).insert(caret, QStringLiteral("!\r\n")) + QStringLiteral("?"));
   }
 
   void copy_data() {

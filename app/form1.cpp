@@ -355,16 +355,8 @@ void Form1::Form_Load() {
     Combo3->setCurrentIndex(-1);
   } catch (...) {
   }
-  // One list file at a time, each read to its end before the next is opened.
-  try {
-    FillTemplateList(0);
-  } catch (...) {
-  }
-  try {
-    FillTemplateList(1);
-  } catch (...) {
-  }
-  // From now on the lists follow their files.
+  // The lists follow their files. The watch starts before they are read, so that a change made
+  // while they are read is not missed.
   try {
     listWatcher_ = new ListWatcher(
         folder_, {QString::fromLatin1(kPictureListFile), QString::fromLatin1(kPanelListFile)},
@@ -375,6 +367,15 @@ void Form1::Form_Load() {
       } catch (...) {
       }
     });
+  } catch (...) {
+  }
+  // One list file at a time, each read to its end before the next is opened.
+  try {
+    FillTemplateList(0);
+  } catch (...) {
+  }
+  try {
+    FillTemplateList(1);
   } catch (...) {
   }
 }

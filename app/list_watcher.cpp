@@ -51,21 +51,25 @@ void ListWatcher::TakeCurrentState() {
 }
 
 void ListWatcher::WatchFiles() {
-  // A file replaced by a rename is a new file, and a removed one drops out of the watch: watch
-  // again whatever stands under the names now.
+  // A removed file drops out of the watch: watch whatever stands under the names now.
   for (const QString& path : paths_) {
     if (!watcher_.files().contains(path) && QFileInfo::exists(path)) watcher_.addPath(path);
   }
 }
 
 void ListWatcher::Settle() {
-  WatchFiles();
   for (int i = 0; i < 2; ++i) {
+    const QString& path = paths_[static_cast<std::size_t>(i)];
+    Stamp& read = read_[static_cast<std::size_t>(i)];
     const Stamp now = StampOf(i);
-    if (now == read_[static_cast<std::size_t>(i)]) continue;
-    read_[static_cast<std::size_t>(i)] = now;
+    if (now == read) continue;
+    // A file replaced by a rename is a new file. The watch stays on the old one for as long as
+    // anything holds it open, and would miss every later write to the new one.
+    if (now.device != read.device || now.inode != read.inode) watcher_.removePath(path);
+    read = now;
     emit listChanged(i);
   }
+  WatchFiles();
 }
 
 }  // namespace koron

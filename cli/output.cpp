@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -189,7 +190,10 @@ CliText ShowText(const QString& name, const QString& folder) {
 std::string ListText(int listNumber, const QString& folder) {
   const char* file = listNumber == 1 ? kPictureListFile : kPanelListFile;
   std::string text;
-  for (const std::u16string& name : ListTemplateNames(FilePath(ListPath(folder, file)))) {
+  for (std::u16string name : ListTemplateNames(FilePath(ListPath(folder, file)))) {
+    // A line feed inside a header line (of a list with CR LF line ends) would split the name in
+    // two lines: it is shown as the symbol for a line feed.
+    std::replace(name.begin(), name.end(), u'\n', u'\u240A');
     text += Utf8(name);
     text += '\n';
   }

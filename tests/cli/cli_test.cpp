@@ -61,7 +61,8 @@ const std::string kPictureList =
     "\x81\x69\x81\x4c\x81\x45\x83\xd6\x81\x45\x81\x4d\x81\x6a\r\n"  // （´・ω・｀）
     "[empty]\r\n"
     "[\x8c\xa2]\r\n"  // 犬
-    "U-o-U\r\n";
+    "U-o-U\r\n"
+    "[line\nfeed]\r\n";  // a line feed inside a line is part of it
 const std::string kPanelList = "\xEF\xBB\xBF[kana]\r\n" + kKana +
                                "[heart]\r\nAA\r\nI \u2665 AA\r\n"
                                "[nobody]\r\n";
@@ -148,7 +149,7 @@ std::vector<Row> Rows() {
       {"Show", {"--show", "kana"}, kKana},
       {"ShowWithoutBody", {"--show", "nobody"}, "", 1, "'nobody' has no body"},
       {"ShowReadsThePanelList", {"--show", kNeko}, "", 1, "AAList_02.txt"},
-      {"ListPictureTemplates", {"--list", "1"}, kNeko + "\nempty\n" + kInu + "\n"},
+      {"ListPictureTemplates", {"--list", "1"}, kNeko + "\nempty\n" + kInu + "\nline\u240Afeed\n"},
       {"ListPanelTemplates", {"--list", "2"}, "kana\nheart\nnobody\n"},
       {"DirForList", {"--dir", "sub", "--list", "1"}, "sub\n"},
       {"DirForPrint", {"--print", "--dir", "sub", "--template", "sub", "--template-only"}, "x\r\n"},

@@ -13,7 +13,7 @@ constexpr int kSettleMilliseconds = 150;
 
 ListWatcher::ListWatcher(const QString& folder, const std::array<QString, 2>& names,
                          QObject* parent)
-    : QObject(parent), folder_(folder) {
+    : QObject(parent) {
   for (std::size_t i = 0; i < paths_.size(); ++i) paths_[i] = QDir(folder).filePath(names[i]);
   settle_.setSingleShot(true);
   settle_.setInterval(kSettleMilliseconds);

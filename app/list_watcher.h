@@ -40,7 +40,6 @@ class ListWatcher : public QObject {
   void WatchFiles();
   void Settle();
 
-  QString folder_;
   std::array<QString, 2> paths_;
   std::array<Stamp, 2> read_;
   QFileSystemWatcher watcher_;

@@ -242,10 +242,25 @@ def about_window(run, app):
         run.ok(f"the about window closes with {how}")
 
 
+def tracer_crashed(log):
+    """True when the sanitizer runtime failed on its own, with no leak or error reported."""
+    return ("Tracer caught signal" in log
+            and "LeakSanitizer has encountered a fatal error" in log
+            and "ERROR: LeakSanitizer: detected memory leaks" not in log
+            and "ERROR: AddressSanitizer" not in log
+            and "runtime error:" not in log)
+
+
 def close_and_position_file(run, app, workdir):
     app.request_close(app.main)
     code = app.wait_for_exit()
-    if code != 0:
+    if code != 0 and tracer_crashed(app.log()):
+        # The leak check stops every thread at exit; when one of Qt's threads is still ending,
+        # LeakSanitizer's own tracer can crash. That says nothing about the tool, so it is noted
+        # and the run goes on; the offscreen window tests check the same code for leaks.
+        print("note LeakSanitizer's tracer crashed at exit; leaks were not checked in this run",
+              flush=True)
+    elif code != 0:
         raise Failure(f"the program ended with code {code}")
     run.ok("the program ends when its window is closed")
     with open(os.path.join(workdir, "MARU.ini"), "rb") as f:

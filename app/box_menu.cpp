@@ -46,6 +46,35 @@ QAction* Readout(const std::u16string& text, QMenu* menu) {
   return readout;
 }
 
+// Why the picture was not saved, in the window's language.
+QString SaveFailureWords(const PngSaveFailure& failure) {
+  using Reason = PngSaveFailure::Reason;
+  const QString path = QDir::toNativeSeparators(failure.path);
+  const QString size =
+      QString::fromUtf16(u"%1 × %2 ピクセル")
+          .arg(GroupedNumber(failure.size.width()), GroupedNumber(failure.size.height()));
+  switch (failure.reason) {
+    case Reason::kNoFileName:
+      return QString::fromUtf16(u"ファイル名がありません。");
+    case Reason::kNoFolder:
+      return QString::fromUtf16(u"フォルダ %1 がありません。").arg(path);
+    case Reason::kNotAFolder:
+      return QString::fromUtf16(u"%1 はフォルダではありません。").arg(path);
+    case Reason::kTargetIsAFolder:
+      return QString::fromUtf16(u"%1 はフォルダです。").arg(path);
+    case Reason::kNotARegularFile:
+      return QString::fromUtf16(u"%1 は通常のファイルではありません。").arg(path);
+    case Reason::kTooLarge:
+      return QString::fromUtf16(u"画像が大きすぎます: %1（上限は一辺 %2、全体で %3 ピクセル）")
+          .arg(size, GroupedNumber(kMaxTextArtImageSide), GroupedNumber(kMaxTextArtImagePixels));
+    case Reason::kOutOfMemory:
+      return QString::fromUtf16(u"画像を描くためのメモリが足りません（%1）。").arg(size);
+    case Reason::kCannotWrite:
+      break;
+  }
+  return QString::fromUtf16(u"%1 に書き込めません: %2").arg(path, failure.system);
+}
+
 void SaveAsImage(QPlainTextEdit* box, const QString& folder) {
   QFileDialog dialog(box, QString::fromUtf16(u"画像として保存"));
   dialog.setObjectName(QStringLiteral("saveImageDialog"));
@@ -55,9 +84,11 @@ void SaveAsImage(QPlainTextEdit* box, const QString& folder) {
   dialog.setDirectory(folder);
   dialog.selectFile(QDir(folder).filePath(QStringLiteral("koron-aa.png")));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  QString error;
-  if (!SaveTextArtPng(BoxText(box).toStdU16String(), dialog.selectedFiles().constFirst(), &error)) {
-    ShowBalloon(box, QString::fromUtf16(u"画像を保存できませんでした: %1").arg(error));
+  PngSaveFailure failure;
+  if (!SaveTextArtPng(BoxText(box).toStdU16String(), dialog.selectedFiles().constFirst(),
+                      &failure)) {
+    ShowBalloonOnReturn(
+        box, QString::fromUtf16(u"画像を保存できませんでした: %1").arg(SaveFailureWords(failure)));
   }
 }
 

@@ -128,7 +128,13 @@ int WritePng(const std::u16string& text, const QString& path) {
   bool saved = false;
   {
     const MutedStandardError muted;
-    saved = special ? WritePngInto(text, path, &error) : SaveTextArtPng(text, path, &error);
+    if (special) {
+      saved = WritePngInto(text, path, &error);
+    } else {
+      PngSaveFailure failure;
+      saved = SaveTextArtPng(text, path, &failure);
+      if (!saved) error = DescribeInEnglish(failure);
+    }
   }
   if (saved) return 0;
   return Fail(QStringLiteral("cannot write %1: %2").arg(Quoted(path), error));

@@ -129,10 +129,6 @@ bool WithinLimits(QSize size) {
          std::int64_t{size.width()} * size.height() <= kMaxTextArtImagePixels;
 }
 
-void SetError(QString* error, const QString& reason) {
-  if (error != nullptr) *error = reason;
-}
-
 }  // namespace
 
 QFont TextArtFont() {
@@ -207,72 +203,69 @@ QImage RenderTextArt(std::u16string_view text) {
   return image;
 }
 
-bool SaveTextArtPng(std::u16string_view text, const QString& path, QString* error) {
-  if (path.isEmpty()) {
-    SetError(error, QStringLiteral("No file name was given."));
-    return false;
+QString DescribeInEnglish(const PngSaveFailure& failure) {
+  using Reason = PngSaveFailure::Reason;
+  const QString path = QDir::toNativeSeparators(failure.path);
+  switch (failure.reason) {
+    case Reason::kNoFileName:
+      return QStringLiteral("No file name was given.");
+    case Reason::kNoFolder:
+      return QStringLiteral("The folder %1 does not exist.").arg(path);
+    case Reason::kNotAFolder:
+      return QStringLiteral("%1 is not a folder.").arg(path);
+    case Reason::kTargetIsAFolder:
+      return QStringLiteral("%1 is a folder.").arg(path);
+    case Reason::kNotARegularFile:
+      return QStringLiteral("%1 is not a regular file.").arg(path);
+    case Reason::kTooLarge:
+      return QStringLiteral(
+                 "The picture is too large for an image: %1 x %2 pixels (at most %3 "
+                 "on a side and %4 in all).")
+          .arg(failure.size.width())
+          .arg(failure.size.height())
+          .arg(kMaxTextArtImageSide)
+          .arg(kMaxTextArtImagePixels);
+    case Reason::kOutOfMemory:
+      return QStringLiteral("There is not enough memory to draw the picture (%1 x %2 pixels).")
+          .arg(failure.size.width())
+          .arg(failure.size.height());
+    case Reason::kCannotWrite:
+      break;
   }
+  return QStringLiteral("Cannot write %1: %2").arg(path, failure.system);
+}
+
+bool SaveTextArtPng(std::u16string_view text, const QString& path, PngSaveFailure* failure) {
+  const auto fail = [failure](PngSaveFailure::Reason reason, const QString& where, QSize size = {},
+                              const QString& system = {}) {
+    if (failure != nullptr) *failure = {reason, QDir::cleanPath(where), size, system};
+    return false;
+  };
+  using Reason = PngSaveFailure::Reason;
+  if (path.isEmpty()) return fail(Reason::kNoFileName, path);
   const QFileInfo target(path);
   const QFileInfo folder(target.absolutePath());
-  if (!folder.exists()) {
-    SetError(error, QStringLiteral("The folder %1 does not exist.")
-                        .arg(QDir::toNativeSeparators(folder.filePath())));
-    return false;
-  }
-  if (!folder.isDir()) {
-    SetError(
-        error,
-        QStringLiteral("%1 is not a folder.").arg(QDir::toNativeSeparators(folder.filePath())));
-    return false;
-  }
-  if (target.isDir()) {
-    SetError(error, QStringLiteral("%1 is a folder.").arg(QDir::toNativeSeparators(path)));
-    return false;
-  }
+  if (!folder.exists()) return fail(Reason::kNoFolder, folder.filePath());
+  if (!folder.isDir()) return fail(Reason::kNotAFolder, folder.filePath());
+  if (target.isDir()) return fail(Reason::kTargetIsAFolder, path);
   // The picture replaces a file by a rename, which would put it in the place of a device or a
   // pipe (run as root, /dev/null itself).
-  if (target.exists() && !target.isFile()) {
-    SetError(error,
-             QStringLiteral("%1 is not a regular file.").arg(QDir::toNativeSeparators(path)));
-    return false;
-  }
+  if (target.exists() && !target.isFile()) return fail(Reason::kNotARegularFile, path);
   const QSize size = TextArtImageSize(text);
-  if (!WithinLimits(size)) {
-    SetError(error, QStringLiteral("The picture is too large for an image: %1 x %2 pixels "
-                                   "(at most %3 on a side and %4 in all).")
-                        .arg(size.width())
-                        .arg(size.height())
-                        .arg(kMaxTextArtImageSide)
-                        .arg(kMaxTextArtImagePixels));
-    return false;
-  }
+  if (!WithinLimits(size)) return fail(Reason::kTooLarge, path, size);
   const QImage image = RenderTextArt(text);
-  if (image.isNull()) {
-    SetError(error, QStringLiteral("There is not enough memory to draw the picture (%1 x %2 "
-                                   "pixels).")
-                        .arg(size.width())
-                        .arg(size.height()));
-    return false;
-  }
+  if (image.isNull()) return fail(Reason::kOutOfMemory, path, size);
   // Written beside the target and renamed over it only when complete.
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
-    SetError(error, QStringLiteral("Cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(path), file.errorString()));
-    return false;
+    return fail(Reason::kCannotWrite, path, size, file.errorString());
   }
   QImageWriter writer(&file, "png");
   if (!writer.write(image)) {
     file.cancelWriting();
-    SetError(error, QStringLiteral("Cannot write %1 as PNG: %2")
-                        .arg(QDir::toNativeSeparators(path), writer.errorString()));
-    return false;
+    return fail(Reason::kCannotWrite, path, size, writer.errorString());
   }
-  if (!file.commit()) {
-    SetError(error, QStringLiteral("Cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(path), file.errorString()));
-    return false;
-  }
+  if (!file.commit()) return fail(Reason::kCannotWrite, path, size, file.errorString());
   return true;
 }
 

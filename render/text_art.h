@@ -46,8 +46,30 @@ QSize TextArtImageSize(std::u16string_view text);
 // it. A null image when the picture exceeds the limits above or memory runs out.
 QImage RenderTextArt(std::u16string_view text);
 
-// RenderTextArt saved as a PNG file. False, with a reason in `error`, when it cannot be written;
-// an existing file is then left as it was, and no partial file is left behind.
-bool SaveTextArtPng(std::u16string_view text, const QString& path, QString* error = nullptr);
+// Why a picture was not saved, for each front end to put in its own words.
+struct PngSaveFailure {
+  enum class Reason {
+    kNoFileName,
+    kNoFolder,    // `path` is the folder
+    kNotAFolder,  // `path` is what stands where the folder should be
+    kTargetIsAFolder,
+    kNotARegularFile,  // a device, a pipe or a socket: never replaced by a picture
+    kTooLarge,         // `size` is beyond the limits above
+    kOutOfMemory,      // `size` could not be allocated
+    kCannotWrite,      // `system` holds the system's own words
+  };
+  Reason reason = Reason::kCannotWrite;
+  QString path;
+  QSize size;
+  QString system;
+};
+
+// One English sentence, for the command line.
+QString DescribeInEnglish(const PngSaveFailure& failure);
+
+// RenderTextArt saved as a PNG file. False, with the reason in `failure`, when it cannot be
+// written; an existing file is then left as it was, and no partial file is left behind.
+bool SaveTextArtPng(std::u16string_view text, const QString& path,
+                    PngSaveFailure* failure = nullptr);
 
 }  // namespace koron

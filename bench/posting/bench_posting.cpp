@@ -112,9 +112,9 @@ void SavePicturePng(benchmark::State& state) {
   const QString path = ScratchFile("picture.png");
   koron::SaveTextArtPng(SmallPicture(), path);  // glyphs and advances cached, as after a first save
   for (auto _ : state) {
-    QString error;
-    if (!koron::SaveTextArtPng(SmallPicture(), path, &error)) {
-      state.SkipWithError(error.toUtf8().constData());
+    koron::PngSaveFailure failure;
+    if (!koron::SaveTextArtPng(SmallPicture(), path, &failure)) {
+      state.SkipWithError(koron::DescribeInEnglish(failure).toUtf8().constData());
       break;
     }
   }

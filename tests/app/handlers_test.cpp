@@ -518,10 +518,23 @@ class HandlersTest : public QObject {
     QCOMPARE(koron::BoxText(edit), text);  // the box keeps its own text
   }
 
-  // "画像として保存…" offers koron-aa.png in the working folder and writes the picture there.
+  // "画像として保存…" offers koron-aa.png in the working folder and writes the picture there; a
+  // picture it cannot write leaves no file and a balloon at the box that says why.
+  void saveAsImage_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("balloon");  // empty: saved
+    QTest::newRow("saved") << QString::fromUtf16(u"__[\u8B66]\r\n\u3000(\u3000 )") << QString();
+    QTest::newRow("too wide") << QString(100'000, QChar(0x3000))
+                              << QString::fromUtf16(u"画像が大きすぎます: 1,100,016 × 34 ピクセル");
+  }
+
   void saveAsImage() {
+    QFETCH(QString, text);
+    QFETCH(QString, balloon);
     Form1 form;
-    koron::SetBoxText(form.TextAA, u"__[\u8B66]\r\n\u3000(\u3000 )");
+    koron::SetBoxText(form.TextAA, text.toStdU16String());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
     std::unique_ptr<QMenu> menu(koron::CreateBoxMenu(form.TextAA, form.folder(), QPoint()));
     QString offered;
     QTimer::singleShot(0, &form, [&offered] {
@@ -530,12 +543,22 @@ class HandlersTest : public QObject {
       offered = dialog->selectedFiles().value(0);
       static_cast<QDialog*>(dialog)->accept();
     });
+    QToolTip::hideText();
     menu->findChild<QAction*>(QStringLiteral("saveImage"))->trigger();
+    form.activateWindow();  // as the desktop does when the dialog has gone
     const QString expected = QDir(form.folder()).filePath(QStringLiteral("koron-aa.png"));
     QCOMPARE(offered, expected);
-    const QImage saved(expected);
-    QVERIFY(!saved.isNull());
-    QCOMPARE(saved.size(), koron::TextArtImageSize(u"__[\u8B66]\r\n\u3000(\u3000 )"));
+    QCOMPARE(QFileInfo::exists(expected), balloon.isEmpty());
+    if (balloon.isEmpty()) {
+      QCOMPARE(QImage(expected).size(), koron::TextArtImageSize(text.toStdU16String()));
+      QTest::qWait(50);
+      QVERIFY(!QToolTip::isVisible());
+    } else {
+      QTRY_VERIFY(QToolTip::isVisible());
+      QVERIFY2(QToolTip::text().contains(balloon), qPrintable(QToolTip::text()));
+      QTest::qWait(50);
+      QVERIFY(QToolTip::isVisible());  // the return to the window did not take it away
+    }
   }
 
   void copyTakesTheUsersEdits() {

@@ -185,8 +185,8 @@ TEST(SaveTextArtPng, WritesTheRenderedPicture) {
   QTemporaryDir dir;
   const QString path = dir.filePath("koron-aa.png");
   const std::u16string text = ComposePicture(Choices(3, true, 1, 1));
-  QString error;
-  ASSERT_TRUE(SaveTextArtPng(text, path, &error)) << error.toStdString();
+  PngSaveFailure failure;
+  ASSERT_TRUE(SaveTextArtPng(text, path, &failure)) << DescribeInEnglish(failure).toStdString();
   const QImage read(path);
   EXPECT_EQ(read.convertToFormat(QImage::Format_Grayscale8), RenderTextArt(text));
 }
@@ -195,9 +195,12 @@ struct FailureCase {
   const char* name;
   const char* path;  // under a fresh folder; "%" stands for that folder
   std::u16string text;
-  const char* reason;
+  PngSaveFailure::Reason reason;
+  const char* words;
   friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
+
+using Reason = PngSaveFailure::Reason;
 
 class SaveFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -207,9 +210,11 @@ TEST_P(SaveFailure, SaysWhyAndLeavesNoFile) {
   ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
   QString path = QString::fromUtf8(GetParam().path).replace('%', dir.path());
-  QString error;
-  EXPECT_FALSE(SaveTextArtPng(GetParam().text, path, &error));
-  EXPECT_TRUE(error.contains(QLatin1String(GetParam().reason))) << error.toStdString();
+  PngSaveFailure failure;
+  EXPECT_FALSE(SaveTextArtPng(GetParam().text, path, &failure));
+  EXPECT_EQ(failure.reason, GetParam().reason);
+  const QString words = DescribeInEnglish(failure);
+  EXPECT_TRUE(words.contains(QLatin1String(GetParam().words))) << words.toStdString();
   EXPECT_EQ(QDir(dir.path())
                 .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
             (QStringList{"file", "folder", "pipe"}));
@@ -218,20 +223,22 @@ TEST_P(SaveFailure, SaysWhyAndLeavesNoFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, SaveFailure,
-    ::testing::Values(FailureCase{"MissingFolder", "%/none/a.png", u"A", "does not exist"},
-                      FailureCase{"FolderIsAFile", "%/file/a.png", u"A", "is not a folder"},
-                      FailureCase{"TargetIsAFolder", "%/folder", u"A", "is a folder"},
-                      FailureCase{"NoName", "", u"A", "No file name"},
-                      FailureCase{"TargetIsAPipe", "%/pipe", u"A", "not a regular file"},
-                      FailureCase{"TooWide", "%/a.png", std::u16string(100'000, u'\u3000'),
-                                  "too large"},
-                      FailureCase{"TooTall", "%/a.png",
-                                  [] {
-                                    std::u16string lines;
-                                    for (int i = 0; i < 60'000; ++i) lines += u"A\r\n";
-                                    return lines;
-                                  }(),
-                                  "too large"}),
+    ::testing::Values(
+        FailureCase{"MissingFolder", "%/none/a.png", u"A", Reason::kNoFolder, "does not exist"},
+        FailureCase{"FolderIsAFile", "%/file/a.png", u"A", Reason::kNotAFolder, "is not a folder"},
+        FailureCase{"TargetIsAFolder", "%/folder", u"A", Reason::kTargetIsAFolder, "is a folder"},
+        FailureCase{"NoName", "", u"A", Reason::kNoFileName, "No file name"},
+        FailureCase{"TargetIsAPipe", "%/pipe", u"A", Reason::kNotARegularFile,
+                    "not a regular file"},
+        FailureCase{"TooWide", "%/a.png", std::u16string(100'000, u'\u3000'), Reason::kTooLarge,
+                    "too large"},
+        FailureCase{"TooTall", "%/a.png",
+                    [] {
+                      std::u16string lines;
+                      for (int i = 0; i < 60'000; ++i) lines += u"A\r\n";
+                      return lines;
+                    }(),
+                    Reason::kTooLarge, "too large"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

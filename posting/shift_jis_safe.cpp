@@ -8,6 +8,7 @@
 
 #include "posting/code_points.h"
 #include "text/code_page_932.h"
+#include "text/icu_converter.h"
 
 namespace koron {
 namespace {
@@ -38,7 +39,8 @@ struct Cp932Tables {
 // Asks ICU for the round-trip forms of all round-trip characters in one conversion.
 void ReadRoundTripForms(std::vector<std::uint16_t>& form) {
   UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(kCp932ConverterName, &error);
+  const Converter owned = OpenConverter(kCp932ConverterName, &error);
+  UConverter* converter = owned.get();
   USet* set = uset_openEmpty();
   if (U_SUCCESS(error)) ucnv_getUnicodeSet(converter, set, UCNV_ROUNDTRIP_SET, &error);
   std::u16string source;
@@ -67,7 +69,6 @@ void ReadRoundTripForms(std::vector<std::uint16_t>& form) {
     bytes.resize(static_cast<std::size_t>(to - bytes.data()));
   }
   uset_close(set);
-  if (converter != nullptr) ucnv_close(converter);
   if (U_FAILURE(error)) return;  // ASCII alone is still right; the rest becomes references
 
   std::vector<std::uint8_t> lengths(source.size());

@@ -22,6 +22,7 @@
 #include "posting/shift_jis_safe.h"
 #include "render/text_art.h"
 #include "text/code_page_932.h"
+#include "text/icu_converter.h"
 
 namespace {
 
@@ -75,18 +76,17 @@ void WidthsAndBytes(benchmark::State& state) {
 void IcuToCp932(benchmark::State& state) {
   const std::u16string& picture = LargestPicture();
   UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(koron::kCp932ConverterName, &error);
+  const koron::Converter converter = koron::OpenConverter(koron::kCp932ConverterName, &error);
   std::string bytes(2 * picture.size(), '\0');
   for (auto _ : state) {
     error = U_ZERO_ERROR;
     const int32_t length =
-        ucnv_fromUChars(converter, bytes.data(), static_cast<int32_t>(bytes.size()),
+        ucnv_fromUChars(converter.get(), bytes.data(), static_cast<int32_t>(bytes.size()),
                         reinterpret_cast<const UChar*>(picture.data()),
                         static_cast<int32_t>(picture.size()), &error);
     benchmark::DoNotOptimize(length);
     benchmark::ClobberMemory();
   }
-  ucnv_close(converter);
   if (U_FAILURE(error)) state.SkipWithError(u_errorName(error));
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * picture.size()));
 }

@@ -17,6 +17,7 @@
 
 #include "bench/ratio_reporter.h"
 #include "templates/template_list.h"
+#include "text/icu_converter.h"
 
 namespace {
 
@@ -64,7 +65,8 @@ void GenerateListFile(ListFile& file) {
                                    u"\uFF5E",
                                    u"\u3064"};
   UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(file.converter, &error);
+  const koron::Converter owned = koron::OpenConverter(file.converter, &error);
+  UConverter* converter = owned.get();
   if (U_FAILURE(error)) std::abort();
   std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
   std::uint32_t seed = 12345;
@@ -95,14 +97,14 @@ void GenerateListFile(ListFile& file) {
     file.last_name = name;
     ++file.entries;
   }
-  ucnv_close(converter);
 }
 
 void DecodeOnly(benchmark::State& state, const ListFile* file) {
   std::vector<char> bytes(kChunk);
   std::vector<UChar> text(kChunk + 16);
   UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(file->converter, &error);
+  const koron::Converter owned = koron::OpenConverter(file->converter, &error);
+  UConverter* converter = owned.get();
   for (auto _ : state) {
     int fd = ::open(file->path.c_str(), O_RDONLY);
     ucnv_resetToUnicode(converter);
@@ -124,7 +126,6 @@ void DecodeOnly(benchmark::State& state, const ListFile* file) {
     ::close(fd);
     benchmark::DoNotOptimize(units);
   }
-  ucnv_close(converter);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file->bytes));
 }
 

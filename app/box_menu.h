@@ -2,15 +2,11 @@
 
 #include <QPoint>
 #include <QString>
-#include <cstdint>
 
 class QMenu;
 class QPlainTextEdit;
 
 namespace koron {
-
-// The bytes a post may hold on most Shift_JIS text boards.
-inline constexpr std::uint64_t kPostByteBudget = 4096;
 
 // The context menu of a text box: the standard entries, and what posting text art needs. At the
 // top, the widest line in dots and the Shift_JIS byte count against the board's budget, marked

@@ -7,6 +7,9 @@
 
 namespace koron {
 
+// The bytes a post may hold on most Shift_JIS text boards.
+inline constexpr std::uint64_t kPostByteBudget = 4096;
+
 // A text as a Shift_JIS text board keeps it: every character that code page 932 cannot encode
 // (by its round-trip mappings only) is written as a decimal reference "&#N;" of its code point.
 // A character outside the BMP is one reference; a lone surrogate becomes "&#65533;". U+001A,

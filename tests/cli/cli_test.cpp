@@ -82,7 +82,11 @@ std::vector<std::string> Environment(const std::string& home, std::vector<std::s
   return env;
 }
 
-// A folder holding both lists and a subfolder "sub" with a list of its own.
+// What Qt makes of the byte 0xFF in a name: U+FFFD, in UTF-8.
+const std::string kReplaced = "a\xef\xbf\xbd.png";
+
+// A folder holding both lists and a subfolder "sub" with a list of its own, a folder named with
+// a byte that is not UTF-8, and a file that a name with such a byte must not reach.
 class ListFolder {
  public:
   ListFolder() {
@@ -90,6 +94,9 @@ class ListFolder {
     dir_.Write("AAList_02.txt", kPanelList);
     std::filesystem::create_directory(dir_.Path("sub"));
     dir_.Write("sub/AAList_01.txt", "[sub]\r\nx\r\n");
+    std::filesystem::create_directory(dir_.Path("d\xff"));
+    dir_.Write("d\xff/AAList_01.txt", "[dff]\r\nx\r\n");
+    dir_.Write(kReplaced, "precious");
   }
   RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
                 Stdout mode = Stdout::Pipe) const {
@@ -155,6 +162,15 @@ std::vector<Row> Rows() {
       {"DirForPrint", {"--print", "--dir", "sub", "--template", "sub", "--template-only"}, "x\r\n"},
       {"DirMissing", {"--dir", "nowhere", "--list", "1"}, "", 2, "'nowhere' does not exist"},
       {"DirIsAFile", {"--dir", "AAList_01.txt"}, "", 2, "is not a folder"},
+      // Names are used byte for byte or refused; Qt would turn 0xFF into U+FFFD.
+      {"DirNotUtf8", {"--dir", "d\xff", "--list", "1"}, "", 2, "--dir: 'd\\xff' is not UTF-8"},
+      {"PngNotUtf8", {"--print", "--png", "a\xff.png"}, "", 2, "--png: 'a\\xff.png'"},
+      {"PngJoinedNotUtf8", {"--print", "-png=a\xff.png"}, "", 2, "-png: 'a\\xff.png'"},
+      {"TemplateInCp932",
+       {"--print", "--template", "\x82\xcb\x82\xb1"},
+       "",
+       2,
+       "--template: '\\x82\\xcb\\x82\\xb1'"},
       {"Version", {"--version"}, "koron-aa " KORON_VERSION "\n"},
       {"VersionBeforeAnythingElse",
        {"--list", "1", "--version", "--print"},
@@ -164,6 +180,12 @@ std::vector<Row> Rows() {
       {"X11WithoutDisplay", {}, "", 1, "DISPLAY is not set", {"QT_QPA_PLATFORM=xcb"}},
       {"X11ArgumentWithoutDisplay", {"-platform", "xcb"}, "", 1, "DISPLAY is not set"},
       {"PlatformWithEqualsIsNotQts", {"-platform=offscreen"}, "", 1, "no display"},
+      {"NoXServer", {}, "", 1, "cannot connect to ':9999'", {"DISPLAY=:9999"}},
+      {"NoXServerForArgument",
+       {"-platform", "xcb", "-display", ":9999"},
+       "",
+       1,
+       "cannot connect to ':9999' (-display)"},
       {"QtOptionsParse",
        {"--print", "-platform", "xcb", "-style", "Fusion", "-reverse", "--qwindowtitle", "t",
         "-stylesheet=a.qss"},
@@ -210,10 +232,12 @@ class CommandLine : public ::testing::TestWithParam<Row> {};
 
 TEST_P(CommandLine, WritesExactly) {
   const Row& row = GetParam();
-  const RunResult run = ListFolder().Run(row.args, row.env, row.mode);
+  const ListFolder folder;
+  const RunResult run = folder.Run(row.args, row.env, row.mode);
   EXPECT_EQ(run.status, row.status);
   EXPECT_EQ(run.out, row.out);
   ExpectErrorLine(run, row.error);
+  EXPECT_TRUE(ScratchDir::Read(folder.dir().Path(kReplaced)) == "precious") << "overwritten";
 }
 
 INSTANTIATE_TEST_SUITE_P(Invocations, CommandLine, ::testing::ValuesIn(Rows()),
@@ -362,6 +386,21 @@ TEST_F(UserDir, RunsWhenTheFolderCannotBeMade) {
   EXPECT_EQ(list.out, "");
   EXPECT_EQ(list.err, "");
   EXPECT_EQ(Run({"--user-dir", "--print"}, dir_.Path("file/data")).out, kPoliceman);
+}
+
+TEST_F(UserDir, DataHomeNotUtf8IsRefused) {
+  const RunResult run = Run({"--user-dir", "--list", "1"}, dir_.Path("x\xff"));
+  EXPECT_EQ(run.status, 2);
+  ExpectErrorLine(run, "XDG_DATA_HOME");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("x\xff")));
+}
+
+TEST_F(UserDir, SkipsANamedPipeAmongTheExamples) {
+  std::filesystem::create_directories(dir_.Path("none/koron-aa"));
+  ASSERT_EQ(::mkfifo(dir_.Path("none/koron-aa/AAList_01.txt").c_str(), 0600), 0);
+  const RunResult run = Run({"--user-dir", "--list", "1"}, dir_.Path("data"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "example1\n");
 }
 
 TEST_F(UserDir, RelativeDataHomeMeansTheHomeDefault) {

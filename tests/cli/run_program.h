@@ -22,6 +22,9 @@ struct RunResult {
   std::string err;
 };
 
+// A run that hangs is ended by SIGALRM (status 142) rather than stalling every test after it.
+constexpr unsigned kHangGuardSeconds = 120;
+
 // Runs `program` with `args` in `folder` and exactly the environment `env` ("NAME=value").
 inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                             const std::string& folder, const std::vector<std::string>& env,
@@ -53,6 +56,7 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
         break;
     }
     ::signal(SIGPIPE, SIG_DFL);
+    ::alarm(kHangGuardSeconds);  // kept across execve
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }

@@ -81,8 +81,9 @@ StartRequest Read(int argc, char** argv) {
   if (options.action == CliAction::Window) {
     // Checked before the user's folder is made: a run that cannot show it leaves no trace.
     const QString missing =
-        MissingDisplay(options.platform, options.displayGiven, std::getenv("QT_QPA_PLATFORM"),
-                       std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+        MissingDisplay(options.platform, options.displayGiven, options.display,
+                       std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
+                       std::getenv("DISPLAY"));
     if (!missing.isEmpty()) return EndWithError(1, missing);
   }
 

@@ -219,7 +219,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
     const QString& arg = arguments[i];
     if (arg == u"-platform" || arg == u"--platform") options.platform = arguments[i + 1];
-    if (arg == u"-display" || arg == u"--display") options.displayGiven = true;
+    if (arg == u"-display" || arg == u"--display") {
+      options.displayGiven = true;
+      options.display = arguments[i + 1];
+    }
   }
 
   result.ok = true;

@@ -39,6 +39,7 @@ struct CliOptions {
   // Qt's own choice of platform and display, for telling whether a window can open.
   QString platform;  // -platform NAME; empty when not given
   bool displayGiven = false;
+  QString display;  // -display NAME
 };
 
 // The outcome of reading the arguments (argv[0] first). On a usage error `error` says what is

@@ -12,6 +12,8 @@ set -euo pipefail
 run=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libicu-dev
+  # xcb, to try the X server before Qt does (Qt aborts when it cannot reach one)
+  libxcb1-dev
   # the text-art fonts the window asks for, and a Japanese fallback
   fonts-mona fonts-monapo fonts-ipafont-gothic
   # Qt's own Japanese translation (qtbase_ja), for the standard context menus
@@ -22,9 +24,8 @@ deb=(dpkg-dev file)
 # Tests, benchmarks, fuzzing and sanitizers.
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # a real X server, a clipboard reader and a window driver for the end-to-end tests; the
-  # start-up benchmark talks to the X server through xcb
-  xvfb xauth xclip xdotool x11-utils imagemagick python3 libxcb1-dev
+  # a real X server, a clipboard reader and a window driver for the end-to-end tests
+  xvfb xauth xclip xdotool x11-utils imagemagick python3
   # validation of the desktop files, the package and its manual page
   appstream desktop-file-utils lintian man-db
 )

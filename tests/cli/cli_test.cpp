@@ -170,7 +170,7 @@ std::vector<Row> Rows() {
        {"--print", "--template", "\x82\xcb\x82\xb1"},
        "",
        2,
-       "--template: '\\x82\\xcb\\x82\\xb1'"},
+       "--template: '\\x82\xcb\x82\\xb1'"},  // what is UTF-8 (U+02C2) is shown as it is
       {"Version", {"--version"}, "koron-aa " KORON_VERSION "\n"},
       {"VersionBeforeAnythingElse",
        {"--list", "1", "--version", "--print"},
@@ -256,6 +256,16 @@ TEST(CommandLineHelp, ListsTheOptionsWithoutADisplay) {
   }
   // Qt's options parse but are Qt's to explain.
   EXPECT_EQ(run.out.find("-platform <"), std::string::npos);
+}
+
+TEST(CommandLineFolder, CurrentFolderNotUtf8IsRefused) {
+  const ScratchDir dir;
+  std::filesystem::create_directory(dir.Path("c\xff"));
+  dir.Write("c\xff/AAList_01.txt", kPictureList);
+  const RunResult run =
+      RunProgram(program, {"--list", "1"}, dir.Path("c\xff"), Environment(dir.Path("home"), {}));
+  EXPECT_EQ(run.status, 2);
+  ExpectErrorLine(run, "the current folder");
 }
 
 // Widths are exact only in a font drawn to the board's widths; the byte count never depends on

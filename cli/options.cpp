@@ -2,7 +2,9 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "composer/face_items.h"
 
@@ -19,6 +21,10 @@ constexpr const char* kQtValueOptions[] = {
     "visual",   "qmljsdebugger"};
 constexpr const char* kQtFlagOptions[] = {"reverse", "testability", "widgetcount", "nograb",
                                           "dograb",  "qdevel",      "qdebug"};
+
+// The tool's options that take a value, as SetUpParser declares them.
+constexpr const char* kToolValueOptions[] = {"dir",      "marchers", "face", "cheer",    "signs",
+                                             "template", "show",     "list", "encoding", "png"};
 
 // The options that make no window, and those that only shape the text of one of them.
 constexpr const char* kActionOptions[] = {"print", "show", "list"};
@@ -125,6 +131,12 @@ bool ReadEncoding(const QString& text, CliEncoding* encoding) {
 }  // namespace
 
 QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
+
+bool TakesValue(const QString& name) {
+  const auto named = [&name](const char* option) { return name == QLatin1String(option); };
+  return std::any_of(std::begin(kToolValueOptions), std::end(kToolValueOptions), named) ||
+         std::any_of(std::begin(kQtValueOptions), std::end(kQtValueOptions), named);
+}
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;

@@ -52,6 +52,9 @@ struct ParsedCommandLine {
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
+// Whether the option `name` (given without its dashes) takes the next argument as its value.
+bool TakesValue(const QString& name);
+
 // A name or value as the messages quote it: 'like this'.
 QString Quoted(const QString& text);
 

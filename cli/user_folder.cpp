@@ -123,6 +123,11 @@ std::string UserFolderPath(const char* xdgDataHome, const char* home) {
   return HomeFolder(home) + "/.local/share/koron-aa";
 }
 
+const char* UserFolderSource(const char* xdgDataHome, const char* home) {
+  if (IsAbsolute(xdgDataHome)) return "XDG_DATA_HOME";
+  return home != nullptr && home[0] != '\0' ? "HOME" : "the user database";
+}
+
 std::vector<std::string> SystemDataDirs(const char* xdgDataDirs) {
   std::vector<std::string> dirs;
   const std::string list = xdgDataDirs != nullptr ? xdgDataDirs : "";

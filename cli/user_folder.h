@@ -10,6 +10,10 @@ namespace koron {
 // arguments are the variables' values, null when unset.
 std::string UserFolderPath(const char* xdgDataHome, const char* home);
 
+// Where UserFolderPath took the folder from, for messages: "XDG_DATA_HOME", "HOME", or "the user
+// database" (the home folder of the password entry).
+const char* UserFolderSource(const char* xdgDataHome, const char* home);
+
 // Where the package's data may be installed: the absolute entries of $XDG_DATA_DIRS, in order,
 // or /usr/local/share and /usr/share when it names none.
 std::vector<std::string> SystemDataDirs(const char* xdgDataDirs);

@@ -259,8 +259,9 @@ QString CliHelpText() {
               "CR LF or LF line ends) and MARU.ini. Output is UTF-8 unless\n"
               "--encoding says otherwise; texts keep their CR LF line ends. Qt's own options,\n"
               "such as -platform NAME or -style NAME, are passed on to the window.\n\n"
-              "Exit status: 0 done; 1 no display, picture over the length limit, no such\n"
-              "template, or output failed; 2 usage error.\n")
+              "Exit status: 0 done; 1 no display, text over the length limit, no such\n"
+              "template (for --show, also one without a body), a list file that cannot be\n"
+              "read, or output failed; 2 usage error.\n")
               .arg(faces);
   return text;
 }

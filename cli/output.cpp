@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "cli/standard_streams.h"
 #include "composer/composer.h"
@@ -16,7 +18,9 @@
 #include "posting/shift_jis_safe.h"
 #include "render/fonts.h"
 #include "render/text_art.h"
+#include "templates/list_file.h"
 #include "templates/template_list.h"
+#include "text/line_reader.h"
 #include "text/number_reading.h"
 
 namespace koron {
@@ -140,6 +144,68 @@ int WritePng(const std::u16string& text, const QString& path) {
   return Fail(QStringLiteral("cannot write %1: %2").arg(Quoted(path), error));
 }
 
+CliText Refused(const QString& error) {
+  CliText result;
+  result.ok = false;
+  result.error = error;
+  return result;
+}
+
+QString TooLongError(std::uint64_t length) {
+  return QStringLiteral(
+             "the picture would be %1 characters long, over the limit of %2; nothing written.")
+      .arg(length)
+      .arg(kMaxPictureLength);
+}
+
+QString ListFileError(ListFileProblem problem, const QString& path) {
+  QString why;
+  switch (problem) {
+    case ListFileProblem::kNone:
+      break;
+    case ListFileProblem::kMissing:
+      why = QStringLiteral("no such file");
+      break;
+    case ListFileProblem::kFolder:
+      why = QStringLiteral("it is a folder");
+      break;
+    case ListFileProblem::kNotARegularFile:
+      why = QStringLiteral("not a regular file");
+      break;
+    case ListFileProblem::kNoPermission:
+      why = QStringLiteral("permission denied");
+      break;
+    case ListFileProblem::kReadFailed:
+      why = QStringLiteral("reading it failed");
+      break;
+  }
+  return QStringLiteral("cannot read %1: %2.").arg(path, why);
+}
+
+// Why template `name` of the list at `path` gave no body, in `why`. True when a header names it
+// (it has no body lines); false when none does, or the file cannot be read a second time.
+bool ExplainNoBody(const QString& name, const QString& path, QString* why) {
+  LineReader reader;
+  ListFileProblem problem = OpenListFile(reader, FilePath(path));
+  std::vector<std::u16string> names;
+  if (problem == ListFileProblem::kNone) {
+    names = ListTemplateNames(reader);
+    if (reader.failed()) problem = ListFileProblem::kReadFailed;
+  }
+  if (problem != ListFileProblem::kNone) {
+    *why = ListFileError(problem, path);
+    return false;
+  }
+  // An empty name is never looked up, though "[]" gives it.
+  const std::u16string wanted = ToU16(name);
+  if (wanted.empty() || std::find(names.begin(), names.end(), wanted) == names.end()) {
+    *why = QStringLiteral("there is no template %1 in %2.").arg(Quoted(name), path);
+    return false;
+  }
+  *why = QStringLiteral("template %1 has no body in %2.").arg(Quoted(name), path);
+  return true;
+}
+
 }  // namespace
 
 CliText PrintText(const CliOptions& options, const QString& folder) {
@@ -153,14 +219,33 @@ CliText PrintText(const CliOptions& options, const QString& folder) {
   choices.TemplateName = ToU16(options.templateName);
   choices.TemplateOnly = options.templateOnly;
 
+  // What the left compose button refuses is refused in the same order: a template too long for
+  // the box (never read to its end) whatever else is chosen, then a picture too long, alone or
+  // with its template.
   CliText result;
   std::u16string body;
   if (!choices.TemplateName.empty()) {
     const QString path = ListPath(folder, kPictureListFile);
-    body = FindTemplateBody(FilePath(path), choices.TemplateName);
-    if (body.empty()) {
-      result.warning =
-          QStringLiteral("template %1 has no body in %2.").arg(Quoted(options.templateName), path);
+    LineReader reader;
+    ListFileProblem problem = OpenListFile(reader, FilePath(path));
+    std::optional<std::u16string> found;
+    if (problem == ListFileProblem::kNone) {
+      found = FindTemplateBodyWithin(reader, choices.TemplateName, kMaxPictureLength);
+      if (reader.failed()) problem = ListFileProblem::kReadFailed;
+    }
+    if (problem != ListFileProblem::kNone) return Refused(ListFileError(problem, path));
+    if (!found) {
+      return Refused(
+          QStringLiteral(
+              "the template %1 is longer than the limit of %2 characters; nothing written.")
+              .arg(Quoted(options.templateName))
+              .arg(kMaxPictureLength));
+    }
+    body = std::move(*found);
+    // A template without body lines is added as the window adds it; a name no header gives is a
+    // mistake.
+    if (body.empty() && !ExplainNoBody(options.templateName, path, &result.warning)) {
+      return Refused(result.warning);
     }
   }
 
@@ -169,41 +254,53 @@ CliText PrintText(const CliOptions& options, const QString& folder) {
     return result;
   }
   const std::uint64_t length = PictureLength(choices);
-  if (length > kMaxPictureLength) {
-    result.ok = false;
-    result.error = QStringLiteral(
-                       "the picture would be %1 characters long, over the limit of %2; nothing "
-                       "written.")
-                       .arg(length)
-                       .arg(kMaxPictureLength);
-    return result;
-  }
+  if (length > kMaxPictureLength) return Refused(TooLongError(length));
   result.text = PlaceOutput(ComposePicture(choices), choices.TemplateName, false, body);
+  if (result.text.size() > kMaxPictureLength) return Refused(TooLongError(result.text.size()));
   return result;
 }
 
 CliText ShowText(const QString& name, const QString& folder) {
   const QString path = ListPath(folder, kPanelListFile);
   CliText result;
-  result.text = FindTemplateBody(FilePath(path), ToU16(name));
-  if (result.text.empty()) {
-    result.ok = false;
-    result.error = QStringLiteral("template %1 has no body in %2.").arg(Quoted(name), path);
+  LineReader reader;
+  ListFileProblem problem = OpenListFile(reader, FilePath(path));
+  if (problem == ListFileProblem::kNone) {
+    result.text = FindTemplateBody(reader, ToU16(name));
+    if (reader.failed()) problem = ListFileProblem::kReadFailed;
   }
-  return result;
+  if (problem == ListFileProblem::kNone && !result.text.empty()) return result;
+  QString error;
+  if (problem != ListFileProblem::kNone) {
+    error = ListFileError(problem, path);
+  } else {
+    ExplainNoBody(name, path, &error);
+  }
+  return Refused(error);
 }
 
-std::string ListText(int listNumber, const QString& folder) {
-  const char* file = listNumber == 1 ? kPictureListFile : kPanelListFile;
-  std::string text;
-  for (std::u16string name : ListTemplateNames(FilePath(ListPath(folder, file)))) {
+bool ListText(int listNumber, const QString& folder, std::string* text, QString* error) {
+  const QString path = ListPath(folder, listNumber == 1 ? kPictureListFile : kPanelListFile);
+  LineReader reader;
+  ListFileProblem problem = OpenListFile(reader, FilePath(path));
+  std::vector<std::u16string> names;
+  if (problem == ListFileProblem::kNone) {
+    names = ListTemplateNames(reader);
+    if (reader.failed()) problem = ListFileProblem::kReadFailed;
+  }
+  if (problem != ListFileProblem::kNone) {
+    *error = ListFileError(problem, path);
+    return false;
+  }
+  text->clear();
+  for (std::u16string& name : names) {
     // A line feed inside a header line (of a list with CR LF line ends) would split the name in
     // two lines: it is shown as the symbol for a line feed.
     std::replace(name.begin(), name.end(), u'\n', u'\u240A');
-    text += Utf8(name);
-    text += '\n';
+    *text += Utf8(name);
+    *text += '\n';
   }
-  return text;
+  return true;
 }
 
 bool EncodeText(const std::u16string& text, CliEncoding encoding, std::string* bytes,
@@ -231,7 +328,12 @@ bool EncodeText(const std::u16string& text, CliEncoding encoding, std::string* b
 }
 
 int RunOutput(const CliOptions& options, const QString& folder) {
-  if (options.action == CliAction::List) return Write(ListText(options.listNumber, folder));
+  if (options.action == CliAction::List) {
+    std::string names;
+    QString error;
+    if (!ListText(options.listNumber, folder, &names, &error)) return Fail(error);
+    return Write(names);
+  }
 
   const CliText text = options.action == CliAction::Print ? PrintText(options, folder)
                                                           : ShowText(options.showName, folder);

@@ -17,14 +17,17 @@ struct CliText {
 };
 
 // What the left compose button puts in its box for these choices, with the list files of
-// `folder`; an error when the picture would pass the window's length limit.
+// `folder`; an error where the button refuses (a text past the window's length limit), and when
+// the template's list cannot be read or names no such template.
 CliText PrintText(const CliOptions& options, const QString& folder);
 
-// The body of template `name` in the panel's list of `folder`; an error when it has none.
+// The body of template `name` in the panel's list of `folder`; an error when it has none, with
+// the reason: the list cannot be read, names no such template, or it has no body lines.
 CliText ShowText(const QString& name, const QString& folder);
 
-// The names of list 1 or 2 of `folder`, in UTF-8, each followed by a line feed.
-std::string ListText(int listNumber, const QString& folder);
+// The names of list 1 or 2 of `folder` in `text`, in UTF-8, each followed by a line feed (none
+// for a file without names). False, with the reason in `error`, when the file cannot be read.
+bool ListText(int listNumber, const QString& folder, std::string* text, QString* error);
 
 // The bytes of `text` in `encoding`; false, with the character and its line in `error`, when
 // code page 932 has no form for a character.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QString>
 #include <algorithm>
@@ -85,8 +86,14 @@ std::vector<std::string> Environment(const std::string& home, std::vector<std::s
 // What Qt makes of the byte 0xFF in a name: U+FFFD, in UTF-8.
 const std::string kReplaced = "a\xef\xbf\xbd.png";
 
-// A folder holding both lists and a subfolder "sub" with a list of its own, a folder named with
-// a byte that is not UTF-8, and a file that a name with such a byte must not reach.
+// A template alone just over the length limit, and one just at it.
+const std::string kLongList = "[long]\r\n" + std::string(kMaxPictureLength - 1, 'x') +
+                              "\r\n[fits]\r\n" + std::string(kMaxPictureLength - 2, 'x') + "\r\n";
+
+// A folder holding both lists and subfolders with lists of their own: "sub" has only list 1,
+// "odd" and "locked" have lists that cannot be read, "long" has long templates and a list 2
+// without names. Also a folder named with a byte that is not UTF-8, and a file that a name with
+// such a byte must not reach.
 class ListFolder {
  public:
   ListFolder() {
@@ -97,6 +104,15 @@ class ListFolder {
     std::filesystem::create_directory(dir_.Path("d\xff"));
     dir_.Write("d\xff/AAList_01.txt", "[dff]\r\nx\r\n");
     dir_.Write(kReplaced, "precious");
+    std::filesystem::create_directories(dir_.Path("odd/AAList_01.txt"));
+    // Opens as a regular file, but reading its first bytes fails (address 0 is not mapped).
+    std::filesystem::create_symlink("/proc/self/mem", dir_.Path("odd/AAList_02.txt"));
+    std::filesystem::create_directory(dir_.Path("locked"));
+    ::chmod(dir_.Write("locked/AAList_01.txt", "[x]\r\nx\r\n").c_str(), 0);
+    ::mkfifo(dir_.Path("locked/AAList_02.txt").c_str(), 0600);
+    std::filesystem::create_directory(dir_.Path("long"));
+    dir_.Write("long/AAList_01.txt", kLongList);
+    dir_.Write("long/AAList_02.txt", "no names here\r\n");
   }
   RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
                 Stdout mode = Stdout::Pipe) const {
@@ -127,6 +143,7 @@ struct Row {
   const char* error = nullptr;  // part of the one line on stderr; null when stderr stays empty
   std::vector<std::string> env = {};
   Stdout mode = Stdout::Pipe;
+  bool needsNonRoot = false;  // root reads any file
 };
 
 Row Usage(const char* name, std::vector<std::string> args) {
@@ -148,6 +165,37 @@ std::vector<Row> Rows() {
        kOmega + "\r\n"},
       {"TemplateOnlyWithoutTemplate", {"--print", "--template-only"}, ""},
       {"RefusedPicture", {"--print", "--marchers", "100000"}, "", 1, "limit of 200000"},
+      {"UnknownTemplate",
+       {"--print", "--template", "nope"},
+       "",
+       1,
+       "koron-aa: there is no template 'nope' in "},
+      {"TemplateFromAFolder",
+       {"--dir", "odd", "--print", "--template", "x"},
+       "",
+       1,
+       "/odd/AAList_01.txt: it is a folder."},
+      {"PictureWithTemplatePastTheLimit",
+       {"--dir", KORON_EXAMPLES_DIR, "--print", "--marchers", "12306", "--template",
+        "\u30C6\u30ED\u30C3\u30D7"},
+       "",
+       1,
+       "koron-aa: the picture would be 200063 characters long, over the limit of 200000; nothing "
+       "written."},
+      {"TemplateAlonePastTheLimit",
+       {"--dir", "long", "--print", "--template", "long", "--template-only"},
+       "",
+       1,
+       "koron-aa: the template 'long' is longer than the limit of 200000 characters; nothing "
+       "written."},
+      {"TemplatePastTheLimitUnderAPicture",
+       {"--dir", "long", "--print", "--template", "long"},
+       "",
+       1,
+       "the template 'long' is longer than the limit of 200000 characters"},
+      {"TemplateAloneAtTheLimit",
+       {"--dir", "long", "--print", "--template", "fits", "--template-only"},
+       std::string(kMaxPictureLength - 2, 'x') + "\r\n"},
       {"TemplateWithoutBodyWarns",
        {"--print", "--template", "empty"},
        kPoliceman + "\r\n\r\n",
@@ -155,10 +203,44 @@ std::vector<Row> Rows() {
        "'empty' has no body"},
       {"Show", {"--show", "kana"}, kKana},
       {"ShowWithoutBody", {"--show", "nobody"}, "", 1, "'nobody' has no body"},
-      {"ShowReadsThePanelList", {"--show", kNeko}, "", 1, "AAList_02.txt"},
+      {"ShowReadsThePanelList",
+       {"--show", kNeko},
+       "",
+       1,
+       "there is no template '\u306D\u3053' in "},
+      {"ShowFromAMissingList",
+       {"--dir", "sub", "--show", "kana"},
+       "",
+       1,
+       "/sub/AAList_02.txt: no such file."},
       {"ListPictureTemplates", {"--list", "1"}, kNeko + "\nempty\n" + kInu + "\nline\u240Afeed\n"},
       {"ListPanelTemplates", {"--list", "2"}, "kana\nheart\nnobody\n"},
       {"DirForList", {"--dir", "sub", "--list", "1"}, "sub\n"},
+      {"ListMissing", {"--dir", "sub", "--list", "2"}, "", 1, "/sub/AAList_02.txt: no such file."},
+      {"ListAFolder",
+       {"--dir", "odd", "--list", "1"},
+       "",
+       1,
+       "/odd/AAList_01.txt: it is a folder."},
+      {"ListReadFails",
+       {"--dir", "odd", "--list", "2"},
+       "",
+       1,
+       "/odd/AAList_02.txt: reading it failed."},
+      {"ListUnreadable",
+       {"--dir", "locked", "--list", "1"},
+       "",
+       1,
+       "/locked/AAList_01.txt: permission denied.",
+       {},
+       Stdout::Pipe,
+       true},
+      {"ListAPipe",
+       {"--dir", "locked", "--list", "2"},
+       "",
+       1,
+       "/locked/AAList_02.txt: not a regular file."},
+      {"ListWithoutNames", {"--dir", "long", "--list", "2"}, ""},
       {"DirForPrint", {"--print", "--dir", "sub", "--template", "sub", "--template-only"}, "x\r\n"},
       {"DirMissing", {"--dir", "nowhere", "--list", "1"}, "", 2, "'nowhere' does not exist"},
       {"DirIsAFile", {"--dir", "AAList_01.txt"}, "", 2, "is not a folder"},
@@ -232,6 +314,7 @@ class CommandLine : public ::testing::TestWithParam<Row> {};
 
 TEST_P(CommandLine, WritesExactly) {
   const Row& row = GetParam();
+  if (row.needsNonRoot && ::geteuid() == 0) GTEST_SKIP() << "root reads any file";
   const ListFolder folder;
   const RunResult run = folder.Run(row.args, row.env, row.mode);
   EXPECT_EQ(run.status, row.status);
@@ -392,9 +475,9 @@ TEST_F(UserDir, KeepsTheUsersFile) {
 TEST_F(UserDir, RunsWhenTheFolderCannotBeMade) {
   dir_.Write("file", "not a folder");
   const RunResult list = Run({"--user-dir", "--list", "1"}, dir_.Path("file/data"));
-  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.status, 1);
   EXPECT_EQ(list.out, "");
-  EXPECT_EQ(list.err, "");
+  ExpectErrorLine(list, "/file/data/koron-aa/AAList_01.txt: no such file.");
   EXPECT_EQ(Run({"--user-dir", "--print"}, dir_.Path("file/data")).out, kPoliceman);
 }
 

@@ -182,18 +182,27 @@ QString ListFileError(ListFileProblem problem, const QString& path) {
   return QStringLiteral("cannot read %1: %2.").arg(path, why);
 }
 
+// Opens the list at `path` and hands its reader to `read`. False, with the reason in `error`,
+// when the file cannot be opened or reading it fails.
+template <typename Read>
+bool ReadList(const QString& path, Read read, QString* error) {
+  LineReader reader;
+  ListFileProblem problem = OpenListFile(reader, FilePath(path));
+  if (problem == ListFileProblem::kNone) {
+    read(reader);
+    if (reader.failed()) problem = ListFileProblem::kReadFailed;
+  }
+  if (problem == ListFileProblem::kNone) return true;
+  *error = ListFileError(problem, path);
+  return false;
+}
+
 // Why template `name` of the list at `path` gave no body, in `why`. True when a header names it
 // (it has no body lines); false when none does, or the file cannot be read a second time.
 bool ExplainNoBody(const QString& name, const QString& path, QString* why) {
-  LineReader reader;
-  ListFileProblem problem = OpenListFile(reader, FilePath(path));
   std::vector<std::u16string> names;
-  if (problem == ListFileProblem::kNone) {
-    names = ListTemplateNames(reader);
-    if (reader.failed()) problem = ListFileProblem::kReadFailed;
-  }
-  if (problem != ListFileProblem::kNone) {
-    *why = ListFileError(problem, path);
+  if (!ReadList(
+          path, [&](LineReader& reader) { names = ListTemplateNames(reader); }, why)) {
     return false;
   }
   // An empty name is never looked up, though "[]" gives it.
@@ -226,14 +235,12 @@ CliText PrintText(const CliOptions& options, const QString& folder) {
   std::u16string body;
   if (!choices.TemplateName.empty()) {
     const QString path = ListPath(folder, kPictureListFile);
-    LineReader reader;
-    ListFileProblem problem = OpenListFile(reader, FilePath(path));
     std::optional<std::u16string> found;
-    if (problem == ListFileProblem::kNone) {
+    QString error;
+    const auto find = [&](LineReader& reader) {
       found = FindTemplateBodyWithin(reader, choices.TemplateName, kMaxPictureLength);
-      if (reader.failed()) problem = ListFileProblem::kReadFailed;
-    }
-    if (problem != ListFileProblem::kNone) return Refused(ListFileError(problem, path));
+    };
+    if (!ReadList(path, find, &error)) return Refused(error);
     if (!found) {
       return Refused(
           QStringLiteral(
@@ -263,33 +270,21 @@ CliText PrintText(const CliOptions& options, const QString& folder) {
 CliText ShowText(const QString& name, const QString& folder) {
   const QString path = ListPath(folder, kPanelListFile);
   CliText result;
-  LineReader reader;
-  ListFileProblem problem = OpenListFile(reader, FilePath(path));
-  if (problem == ListFileProblem::kNone) {
-    result.text = FindTemplateBody(reader, ToU16(name));
-    if (reader.failed()) problem = ListFileProblem::kReadFailed;
-  }
-  if (problem == ListFileProblem::kNone && !result.text.empty()) return result;
   QString error;
-  if (problem != ListFileProblem::kNone) {
-    error = ListFileError(problem, path);
-  } else {
-    ExplainNoBody(name, path, &error);
-  }
+  const auto find = [&](LineReader& reader) {
+    result.text = FindTemplateBody(reader, ToU16(name));
+  };
+  if (!ReadList(path, find, &error)) return Refused(error);
+  if (!result.text.empty()) return result;
+  ExplainNoBody(name, path, &error);
   return Refused(error);
 }
 
 bool ListText(int listNumber, const QString& folder, std::string* text, QString* error) {
   const QString path = ListPath(folder, listNumber == 1 ? kPictureListFile : kPanelListFile);
-  LineReader reader;
-  ListFileProblem problem = OpenListFile(reader, FilePath(path));
   std::vector<std::u16string> names;
-  if (problem == ListFileProblem::kNone) {
-    names = ListTemplateNames(reader);
-    if (reader.failed()) problem = ListFileProblem::kReadFailed;
-  }
-  if (problem != ListFileProblem::kNone) {
-    *error = ListFileError(problem, path);
+  if (!ReadList(
+          path, [&](LineReader& reader) { names = ListTemplateNames(reader); }, error)) {
     return false;
   }
   text->clear();

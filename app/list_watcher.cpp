@@ -11,10 +11,9 @@ constexpr int kSettleMilliseconds = 150;
 
 }  // namespace
 
-ListWatcher::ListWatcher(const QString& folder, const std::array<QString, 2>& names,
-                         QObject* parent)
-    : QObject(parent) {
-  for (std::size_t i = 0; i < paths_.size(); ++i) paths_[i] = QDir(folder).filePath(names[i]);
+ListWatcher::ListWatcher(const QString& folder, const QStringList& names, QObject* parent)
+    : QObject(parent), read_(static_cast<std::size_t>(names.size())) {
+  for (const QString& name : names) paths_.append(QDir(folder).filePath(name));
   settle_.setSingleShot(true);
   settle_.setInterval(kSettleMilliseconds);
   connect(&settle_, &QTimer::timeout, this, &ListWatcher::Settle);
@@ -36,7 +35,7 @@ bool ListWatcher::Stamp::operator==(const Stamp& other) const {
 ListWatcher::Stamp ListWatcher::StampOf(int which) const {
   Stamp stamp;
   struct stat info {};
-  if (::stat(QFile::encodeName(paths_[static_cast<std::size_t>(which)]).constData(), &info) == 0) {
+  if (::stat(QFile::encodeName(paths_[which]).constData(), &info) == 0) {
     stamp.exists = true;
     stamp.device = info.st_dev;
     stamp.inode = info.st_ino;
@@ -47,7 +46,7 @@ ListWatcher::Stamp ListWatcher::StampOf(int which) const {
 }
 
 void ListWatcher::TakeCurrentState() {
-  for (int i = 0; i < 2; ++i) read_[static_cast<std::size_t>(i)] = StampOf(i);
+  for (int i = 0; i < paths_.size(); ++i) read_[static_cast<std::size_t>(i)] = StampOf(i);
 }
 
 void ListWatcher::WatchFiles() {
@@ -58,8 +57,8 @@ void ListWatcher::WatchFiles() {
 }
 
 void ListWatcher::Settle() {
-  for (int i = 0; i < 2; ++i) {
-    const QString& path = paths_[static_cast<std::size_t>(i)];
+  for (int i = 0; i < paths_.size(); ++i) {
+    const QString& path = paths_[i];
     Stamp& read = read_[static_cast<std::size_t>(i)];
     const Stamp now = StampOf(i);
     if (now == read) continue;

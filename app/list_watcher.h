@@ -4,25 +4,26 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
-#include <array>
+#include <vector>
 
 namespace koron {
 
-// Tells when one of the two template list files of a folder has changed: rewritten in place,
+// Tells when one of the template list files of a folder has changed: rewritten in place,
 // replaced by a rename (as many editors save), created or removed. The events of one save come
 // in a burst, so they are gathered for a moment and each changed file is reported once.
 class ListWatcher : public QObject {
   Q_OBJECT
 
  public:
-  ListWatcher(const QString& folder, const std::array<QString, 2>& names, QObject* parent);
+  ListWatcher(const QString& folder, const QStringList& names, QObject* parent);
 
   // Takes the files as they are now as the state that was last read.
   void TakeCurrentState();
 
  signals:
-  // `which` is 0 for the first name, 1 for the second.
+  // `which` is the index of the file's name in the names the watcher was made with.
   void listChanged(int which);
 
  private:
@@ -40,8 +41,8 @@ class ListWatcher : public QObject {
   void WatchFiles();
   void Settle();
 
-  std::array<QString, 2> paths_;
-  std::array<Stamp, 2> read_;
+  QStringList paths_;
+  std::vector<Stamp> read_;
   QFileSystemWatcher watcher_;
   QTimer settle_;
 };

@@ -8,6 +8,9 @@ namespace {
 
 // Long enough to gather the events of one save, short enough that the list follows at once.
 constexpr int kSettleMilliseconds = 150;
+// A file written without pause (a tool logging into it) never lets the events settle; it is
+// still read this often while the writing goes on.
+constexpr int kLongestWaitMilliseconds = 800;
 
 }  // namespace
 
@@ -17,10 +20,13 @@ ListWatcher::ListWatcher(const QString& folder, const QStringList& names, QObjec
   settle_.setSingleShot(true);
   settle_.setInterval(kSettleMilliseconds);
   connect(&settle_, &QTimer::timeout, this, &ListWatcher::Settle);
+  longestWait_.setSingleShot(true);
+  longestWait_.setInterval(kLongestWaitMilliseconds);
+  connect(&longestWait_, &QTimer::timeout, this, &ListWatcher::Settle);
   // The folder tells of files created, removed or renamed into place; the files themselves of
   // writes in place.
-  connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_, qOverload<>(&QTimer::start));
-  connect(&watcher_, &QFileSystemWatcher::fileChanged, &settle_, qOverload<>(&QTimer::start));
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &ListWatcher::Changed);
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &ListWatcher::Changed);
   if (QFileInfo(folder).isDir()) watcher_.addPath(folder);
   WatchFiles();
   TakeCurrentState();
@@ -56,7 +62,14 @@ void ListWatcher::WatchFiles() {
   }
 }
 
+void ListWatcher::Changed() {
+  settle_.start();
+  if (!longestWait_.isActive()) longestWait_.start();
+}
+
 void ListWatcher::Settle() {
+  settle_.stop();
+  longestWait_.stop();
   for (int i = 0; i < paths_.size(); ++i) {
     const QString& path = paths_[i];
     Stamp& read = read_[static_cast<std::size_t>(i)];

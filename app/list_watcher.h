@@ -39,12 +39,14 @@ class ListWatcher : public QObject {
 
   Stamp StampOf(int which) const;
   void WatchFiles();
+  void Changed();
   void Settle();
 
   QStringList paths_;
   std::vector<Stamp> read_;
   QFileSystemWatcher watcher_;
   QTimer settle_;
+  QTimer longestWait_;
 };
 
 }  // namespace koron

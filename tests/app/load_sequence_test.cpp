@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTimer>
 #include <QtTest>
 #include <cstdio>
 
@@ -208,6 +209,28 @@ class LoadSequenceTest : public QObject {
     QCOMPARE(form.Combo3->currentText(), how == QLatin1String("remove") ? QString() : "Dog");
     QVERIFY(form.Combo3->placeholderText().isEmpty());
     QCOMPARE(Items(form.Combo4), QStringList({"Owl"}));
+  }
+
+  // A file written again and again, as by a tool that logs into it, is still read now and then
+  // while the writing goes on, not only once it stops.
+  void listReadWhileWrittenOften() {
+    WriteBytes(QStringLiteral("AAList_01.txt"), "[w0]\r\n");
+    Form1 form;
+    int writes = 0;
+    int readsWhileWriting = 0;
+    QTimer writer;
+    writer.setInterval(50);
+    connect(&writer, &QTimer::timeout, [&] {
+      WriteBytes(QStringLiteral("AAList_01.txt"), "[w" + QByteArray::number(++writes) + "]\r\n");
+      if (writes == 50) writer.stop();
+    });
+    connect(form.Combo3->model(), &QAbstractItemModel::modelReset, [&] {
+      if (writer.isActive()) ++readsWhileWriting;
+    });
+    writer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!writer.isActive(), 20000);
+    QVERIFY2(readsWhileWriting >= 2, QByteArray::number(readsWhileWriting));
+    QTRY_COMPARE(Items(form.Combo3), QStringList({QString(), "w50"}));
   }
 
   // Large files: every name in file order, the first list still led by its empty item, and the

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
 
 namespace koron {
 namespace {
@@ -11,6 +14,26 @@ constexpr int kSettleMilliseconds = 150;
 // A file written without pause (a tool logging into it) never lets the events settle; it is
 // still read this often while the writing goes on.
 constexpr int kLongestWaitMilliseconds = 800;
+// Some filesystems keep file times in whole seconds (ext2) or even two (FAT). A file rewritten at
+// the same size within that grain of its last read keeps its stamp, so until a read comes
+// clearly after its time it may have changed unseen, as git says of racily clean files.
+constexpr std::int64_t kTimeGrainNanoseconds = 2'000'000'000;
+constexpr int kRacyCheckMilliseconds = 2000;
+
+timespec Now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now;
+}
+
+// A time far ahead of the clock is no sign of a recent write, and re-reading for it would never
+// end: only times within the grain either side count.
+bool IsWithinGrain(const timespec& modified, const timespec& readAt) {
+  const std::int64_t gap =
+      (static_cast<std::int64_t>(readAt.tv_sec) - modified.tv_sec) * 1'000'000'000 +
+      (readAt.tv_nsec - modified.tv_nsec);
+  return gap < kTimeGrainNanoseconds && gap > -kTimeGrainNanoseconds;
+}
 
 }  // namespace
 
@@ -23,6 +46,9 @@ ListWatcher::ListWatcher(const QString& folder, const QStringList& names, QObjec
   longestWait_.setSingleShot(true);
   longestWait_.setInterval(kLongestWaitMilliseconds);
   connect(&longestWait_, &QTimer::timeout, this, &ListWatcher::Settle);
+  racyCheck_.setSingleShot(true);
+  racyCheck_.setInterval(kRacyCheckMilliseconds);
+  connect(&racyCheck_, &QTimer::timeout, this, &ListWatcher::Settle);
   // The folder tells of files created, removed or renamed into place; the files themselves of
   // writes in place.
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &ListWatcher::Changed);
@@ -51,8 +77,29 @@ ListWatcher::Stamp ListWatcher::StampOf(int which) const {
   return stamp;
 }
 
+ListWatcher::Read ListWatcher::ReadOf(int which) const {
+  // The clock before the file: a read time too early can only make the file look racy longer.
+  const timespec readAt = Now();
+  Read read;
+  read.stamp = StampOf(which);
+  read.racy = read.stamp.exists && IsWithinGrain(read.stamp.modified, readAt);
+  return read;
+}
+
 void ListWatcher::TakeCurrentState() {
-  for (int i = 0; i < paths_.size(); ++i) read_[static_cast<std::size_t>(i)] = StampOf(i);
+  for (int i = 0; i < paths_.size(); ++i) read_[static_cast<std::size_t>(i)] = ReadOf(i);
+  CheckRacyLater();
+}
+
+void ListWatcher::CheckRacyLater() {
+  // Without this a racy file would wait for an event that may never come.
+  const bool anyRacy =
+      std::any_of(read_.begin(), read_.end(), [](const Read& read) { return read.racy; });
+  if (anyRacy) {
+    racyCheck_.start();
+  } else {
+    racyCheck_.stop();
+  }
 }
 
 void ListWatcher::WatchFiles() {
@@ -72,16 +119,19 @@ void ListWatcher::Settle() {
   longestWait_.stop();
   for (int i = 0; i < paths_.size(); ++i) {
     const QString& path = paths_[i];
-    Stamp& read = read_[static_cast<std::size_t>(i)];
-    const Stamp now = StampOf(i);
-    if (now == read) continue;
+    Read& read = read_[static_cast<std::size_t>(i)];
+    const Read now = ReadOf(i);
+    if (now.stamp == read.stamp && !read.racy) continue;
     // A file replaced by a rename is a new file. The watch stays on the old one for as long as
     // anything holds it open, and would miss every later write to the new one.
-    if (now.device != read.device || now.inode != read.inode) watcher_.removePath(path);
+    if (now.stamp.device != read.stamp.device || now.stamp.inode != read.stamp.inode) {
+      watcher_.removePath(path);
+    }
     read = now;
     emit listChanged(i);
   }
   WatchFiles();
+  CheckRacyLater();
 }
 
 }  // namespace koron

@@ -37,16 +37,25 @@ class ListWatcher : public QObject {
     bool operator==(const Stamp& other) const;
   };
 
+  // A file as last read: its stamp, and whether it may have changed since without a new stamp.
+  struct Read {
+    Stamp stamp;
+    bool racy = false;
+  };
+
   Stamp StampOf(int which) const;
+  Read ReadOf(int which) const;
+  void CheckRacyLater();
   void WatchFiles();
   void Changed();
   void Settle();
 
   QStringList paths_;
-  std::vector<Stamp> read_;
+  std::vector<Read> read_;
   QFileSystemWatcher watcher_;
   QTimer settle_;
   QTimer longestWait_;
+  QTimer racyCheck_;
 };
 
 }  // namespace koron

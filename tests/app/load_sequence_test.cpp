@@ -1,5 +1,7 @@
 // What the window holds once it has loaded, from the files in its working directory, and the
 // position file it reads at load and writes at unload.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -8,7 +10,9 @@
 #include <QScreen>
 #include <QTimer>
 #include <QtTest>
+
 #include <cstdio>
+#include <ctime>
 
 #include "app/application_setup.h"
 #include "app/form1.h"
@@ -64,6 +68,13 @@ QByteArray SecondList() { return "[Cat]\r\n(=o.o=)\r\n[" + cp932::kInu + "]\r\nU
 
 QStringList SecondListNames() {
   return {QStringLiteral("Cat"), QString::fromUtf16(u"\u72AC"), QStringLiteral("Owl")};
+}
+
+// Sets the file's modification time to a whole second, as a filesystem keeping no finer
+// times would.
+bool SetModified(const char* name, std::time_t second) {
+  const timespec times[2] = {{second, 0}, {second, 0}};
+  return ::utimensat(AT_FDCWD, name, times, 0) == 0;
 }
 
 const QByteArray kNoFile = "<none>";
@@ -176,11 +187,18 @@ class LoadSequenceTest : public QObject {
     QTest::newRow("removed, then created") << "remove";
     // The old file lives on while something holds it open; later writes go to the new one.
     QTest::newRow("replaced while held open, then written") << "held";
+    // As on a filesystem that keeps whole seconds: the rewrite leaves size and time as they were.
+    QTest::newRow("rewritten at the same size within the second") << "same second";
   }
 
   void listsFollowTheirFiles() {
     QFETCH(QString, how);
-    WriteBytes(QStringLiteral("AAList_01.txt"), "[Cat]\r\nc\r\n[Dog]\r\nd\r\n");
+    const bool sameSecond = how == QLatin1String("same second");
+    const std::time_t second = std::time(nullptr);
+    WriteBytes(QStringLiteral("AAList_01.txt"), sameSecond
+                                                    ? "[Cat]\r\nc\r\n[Dog]\r\nd\r\n[Emus]\r\ne\r\n"
+                                                    : "[Cat]\r\nc\r\n[Dog]\r\nd\r\n");
+    if (sameSecond) QVERIFY(SetModified("AAList_01.txt", second));
     WriteBytes(QStringLiteral("AAList_02.txt"), "[Owl]\r\no\r\n");
     Form1 form;
     form.Combo3->setCurrentIndex(2);
@@ -189,6 +207,9 @@ class LoadSequenceTest : public QObject {
     const QByteArray changed = "[Bird]\r\nb\r\n[Cat]\r\nc\r\n[Dog]\r\nd\r\n";
     if (how == QLatin1String("rewrite")) {
       WriteBytes(QStringLiteral("AAList_01.txt"), changed);
+    } else if (sameSecond) {
+      WriteBytes(QStringLiteral("AAList_01.txt"), changed);
+      QVERIFY(SetModified("AAList_01.txt", second));
     } else if (how == QLatin1String("rename") || how == QLatin1String("held")) {
       WriteBytes(QStringLiteral(".AAList_01.txt.new"), changed);
       QCOMPARE(::rename(".AAList_01.txt.new", "AAList_01.txt"), 0);

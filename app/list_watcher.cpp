@@ -53,7 +53,13 @@ ListWatcher::ListWatcher(const QString& folder, const QStringList& names, QObjec
   // writes in place.
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &ListWatcher::Changed);
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &ListWatcher::Changed);
-  if (QFileInfo(folder).isDir()) watcher_.addPath(folder);
+  // A watch follows the folder it was put on even when that folder is renamed away, and the
+  // folder made anew under its name goes unseen. The parent tells of that; each settling looks
+  // again at what stands under the name.
+  folders_.push_back({QDir(folder).absolutePath()});
+  const QString parentFolder = QFileInfo(folders_.front().path).absolutePath();
+  if (parentFolder != folders_.front().path) folders_.push_back({parentFolder});
+  WatchFolders();
   WatchFiles();
   TakeCurrentState();
 }
@@ -102,6 +108,23 @@ void ListWatcher::CheckRacyLater() {
   }
 }
 
+void ListWatcher::WatchFolders() {
+  for (Folder& folder : folders_) {
+    struct stat info {};
+    const bool isFolder =
+        ::stat(QFile::encodeName(folder.path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    const bool watched = watcher_.directories().contains(folder.path);
+    if (watched && isFolder && info.st_dev == folder.device && info.st_ino == folder.inode) {
+      continue;
+    }
+    if (watched) watcher_.removePath(folder.path);
+    if (isFolder && watcher_.addPath(folder.path)) {
+      folder.device = info.st_dev;
+      folder.inode = info.st_ino;
+    }
+  }
+}
+
 void ListWatcher::WatchFiles() {
   // A removed file drops out of the watch: watch whatever stands under the names now.
   for (const QString& path : paths_) {
@@ -117,6 +140,8 @@ void ListWatcher::Changed() {
 void ListWatcher::Settle() {
   settle_.stop();
   longestWait_.stop();
+  // Before the files, so that a list put into a new folder meanwhile is seen now or by an event.
+  WatchFolders();
   for (int i = 0; i < paths_.size(); ++i) {
     const QString& path = paths_[i];
     Read& read = read_[static_cast<std::size_t>(i)];

@@ -43,13 +43,22 @@ class ListWatcher : public QObject {
     bool racy = false;
   };
 
+  // A folder watched by its path, with the one that stood under the path when it was watched.
+  struct Folder {
+    QString path;
+    dev_t device = 0;
+    ino_t inode = 0;
+  };
+
   Stamp StampOf(int which) const;
   Read ReadOf(int which) const;
   void CheckRacyLater();
+  void WatchFolders();
   void WatchFiles();
   void Changed();
   void Settle();
 
+  std::vector<Folder> folders_;  // the list folder, then its parent
   QStringList paths_;
   std::vector<Read> read_;
   QFileSystemWatcher watcher_;

@@ -232,6 +232,37 @@ class LoadSequenceTest : public QObject {
     QCOMPARE(Items(form.Combo4), QStringList({"Owl"}));
   }
 
+  // The lists follow their folder by its name: one moved away and made anew holds the lists.
+  void listsFollowTheirFolder_data() {
+    QTest::addColumn<bool>("listsAtOnce");
+    QTest::newRow("replaced by a folder with new lists") << true;
+    QTest::newRow("replaced by an empty folder, lists put in later") << false;
+  }
+
+  void listsFollowTheirFolder() {
+    QFETCH(bool, listsAtOnce);
+    QVERIFY(QDir().mkdir(QStringLiteral("w")));
+    WriteBytes(QStringLiteral("w/AAList_01.txt"), "[Cat]\r\nc\r\n");
+    WriteBytes(QStringLiteral("w/AAList_02.txt"), "[Owl]\r\no\r\n");
+    const QString folder = QDir().absoluteFilePath(QStringLiteral("w"));
+    Form1 form(folder);
+    QCOMPARE(Items(form.Combo4), QStringList({"Owl"}));
+
+    QVERIFY(QDir().rename(QStringLiteral("w"), QStringLiteral("w_old")));
+    QVERIFY(QDir().mkdir(QStringLiteral("w")));
+    if (!listsAtOnce) {
+      QTRY_COMPARE(Items(form.Combo3), QStringList({QString()}));
+      QTRY_COMPARE(Items(form.Combo4), QStringList());
+      QCOMPARE(form.Combo4->placeholderText(),
+               QString::fromUtf16(u"AAList_02.txt がありません（フォルダ: %1）").arg(folder));
+    }
+    WriteBytes(QStringLiteral("w/AAList_01.txt"), "[Bird]\r\nb\r\n");
+    WriteBytes(QStringLiteral("w/AAList_02.txt"), "[Eel]\r\ne\r\n");
+    QTRY_COMPARE(Items(form.Combo3), QStringList({QString(), "Bird"}));
+    QTRY_COMPARE(Items(form.Combo4), QStringList({"Eel"}));
+    QVERIFY(form.Combo4->placeholderText().isEmpty());
+  }
+
   // A file written again and again, as by a tool that logs into it, is still read now and then
   // while the writing goes on, not only once it stops.
   void listReadWhileWrittenOften() {

@@ -11,8 +11,9 @@
 namespace koron {
 
 // Tells when one of the template list files of a folder has changed: rewritten in place,
-// replaced by a rename (as many editors save), created or removed. The events of one save come
-// in a burst, so they are gathered for a moment and each changed file is reported once.
+// replaced by a rename (as many editors save), created or removed, or the folder itself replaced.
+// The events of one save come in a burst, so they are gathered for a moment and each changed
+// file is reported once; a burst that never ends is still reported now and then.
 class ListWatcher : public QObject {
   Q_OBJECT
 

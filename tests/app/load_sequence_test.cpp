@@ -1,13 +1,18 @@
 // What the window holds once it has loaded, from the files in its working directory, and the
 // position file it reads at load and writes at unload.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTimer>
 #include <QtTest>
+
 #include <cstdio>
+#include <ctime>
 
 #include "app/application_setup.h"
 #include "app/form1.h"
@@ -63,6 +68,13 @@ QByteArray SecondList() { return "[Cat]\r\n(=o.o=)\r\n[" + cp932::kInu + "]\r\nU
 
 QStringList SecondListNames() {
   return {QStringLiteral("Cat"), QString::fromUtf16(u"\u72AC"), QStringLiteral("Owl")};
+}
+
+// Sets the file's modification time to a whole second, as a filesystem keeping no finer
+// times would.
+bool SetModified(const char* name, std::time_t second) {
+  const timespec times[2] = {{second, 0}, {second, 0}};
+  return ::utimensat(AT_FDCWD, name, times, 0) == 0;
 }
 
 const QByteArray kNoFile = "<none>";
@@ -175,11 +187,18 @@ class LoadSequenceTest : public QObject {
     QTest::newRow("removed, then created") << "remove";
     // The old file lives on while something holds it open; later writes go to the new one.
     QTest::newRow("replaced while held open, then written") << "held";
+    // As on a filesystem that keeps whole seconds: the rewrite leaves size and time as they were.
+    QTest::newRow("rewritten at the same size within the second") << "same second";
   }
 
   void listsFollowTheirFiles() {
     QFETCH(QString, how);
-    WriteBytes(QStringLiteral("AAList_01.txt"), "[Cat]\r\nc\r\n[Dog]\r\nd\r\n");
+    const bool sameSecond = how == QLatin1String("same second");
+    const std::time_t second = std::time(nullptr);
+    WriteBytes(QStringLiteral("AAList_01.txt"), sameSecond
+                                                    ? "[Cat]\r\nc\r\n[Dog]\r\nd\r\n[Emus]\r\ne\r\n"
+                                                    : "[Cat]\r\nc\r\n[Dog]\r\nd\r\n");
+    if (sameSecond) QVERIFY(SetModified("AAList_01.txt", second));
     WriteBytes(QStringLiteral("AAList_02.txt"), "[Owl]\r\no\r\n");
     Form1 form;
     form.Combo3->setCurrentIndex(2);
@@ -188,6 +207,9 @@ class LoadSequenceTest : public QObject {
     const QByteArray changed = "[Bird]\r\nb\r\n[Cat]\r\nc\r\n[Dog]\r\nd\r\n";
     if (how == QLatin1String("rewrite")) {
       WriteBytes(QStringLiteral("AAList_01.txt"), changed);
+    } else if (sameSecond) {
+      WriteBytes(QStringLiteral("AAList_01.txt"), changed);
+      QVERIFY(SetModified("AAList_01.txt", second));
     } else if (how == QLatin1String("rename") || how == QLatin1String("held")) {
       WriteBytes(QStringLiteral(".AAList_01.txt.new"), changed);
       QCOMPARE(::rename(".AAList_01.txt.new", "AAList_01.txt"), 0);
@@ -208,6 +230,59 @@ class LoadSequenceTest : public QObject {
     QCOMPARE(form.Combo3->currentText(), how == QLatin1String("remove") ? QString() : "Dog");
     QVERIFY(form.Combo3->placeholderText().isEmpty());
     QCOMPARE(Items(form.Combo4), QStringList({"Owl"}));
+  }
+
+  // The lists follow their folder by its name: one moved away and made anew holds the lists.
+  void listsFollowTheirFolder_data() {
+    QTest::addColumn<bool>("listsAtOnce");
+    QTest::newRow("replaced by a folder with new lists") << true;
+    QTest::newRow("replaced by an empty folder, lists put in later") << false;
+  }
+
+  void listsFollowTheirFolder() {
+    QFETCH(bool, listsAtOnce);
+    QVERIFY(QDir().mkdir(QStringLiteral("w")));
+    WriteBytes(QStringLiteral("w/AAList_01.txt"), "[Cat]\r\nc\r\n");
+    WriteBytes(QStringLiteral("w/AAList_02.txt"), "[Owl]\r\no\r\n");
+    const QString folder = QDir().absoluteFilePath(QStringLiteral("w"));
+    Form1 form(folder);
+    QCOMPARE(Items(form.Combo4), QStringList({"Owl"}));
+
+    QVERIFY(QDir().rename(QStringLiteral("w"), QStringLiteral("w_old")));
+    QVERIFY(QDir().mkdir(QStringLiteral("w")));
+    if (!listsAtOnce) {
+      QTRY_COMPARE(Items(form.Combo3), QStringList({QString()}));
+      QTRY_COMPARE(Items(form.Combo4), QStringList());
+      QCOMPARE(form.Combo4->placeholderText(),
+               QString::fromUtf16(u"AAList_02.txt がありません（フォルダ: %1）").arg(folder));
+    }
+    WriteBytes(QStringLiteral("w/AAList_01.txt"), "[Bird]\r\nb\r\n");
+    WriteBytes(QStringLiteral("w/AAList_02.txt"), "[Eel]\r\ne\r\n");
+    QTRY_COMPARE(Items(form.Combo3), QStringList({QString(), "Bird"}));
+    QTRY_COMPARE(Items(form.Combo4), QStringList({"Eel"}));
+    QVERIFY(form.Combo4->placeholderText().isEmpty());
+  }
+
+  // A file written again and again, as by a tool that logs into it, is still read now and then
+  // while the writing goes on, not only once it stops.
+  void listReadWhileWrittenOften() {
+    WriteBytes(QStringLiteral("AAList_01.txt"), "[w0]\r\n");
+    Form1 form;
+    int writes = 0;
+    int readsWhileWriting = 0;
+    QTimer writer;
+    writer.setInterval(50);
+    connect(&writer, &QTimer::timeout, [&] {
+      WriteBytes(QStringLiteral("AAList_01.txt"), "[w" + QByteArray::number(++writes) + "]\r\n");
+      if (writes == 50) writer.stop();
+    });
+    connect(form.Combo3->model(), &QAbstractItemModel::modelReset, [&] {
+      if (writer.isActive()) ++readsWhileWriting;
+    });
+    writer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!writer.isActive(), 20000);
+    QVERIFY2(readsWhileWriting >= 2, QByteArray::number(readsWhileWriting));
+    QTRY_COMPARE(Items(form.Combo3), QStringList({QString(), "w50"}));
   }
 
   // Large files: every name in file order, the first list still led by its empty item, and the

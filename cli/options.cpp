@@ -78,7 +78,9 @@ void SetUpParser(QCommandLineParser& parser) {
             "With --print or --show: write the width of each line in dots (16 px text-art "
             "font), then the Shift_JIS byte count, instead of the text.");
   AddOption(parser, {QStringLiteral("png")},
-            "With --print or --show: save the text as a PNG picture in FILE instead.", "FILE");
+            "With --print or --show: save the text as a PNG picture in FILE (- for standard "
+            "output) instead.",
+            "FILE");
 
   for (const char* name : kQtValueOptions) {
     QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));

@@ -1,13 +1,20 @@
 #include "cli/output.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
-#include <QImageWriter>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +28,7 @@
 #include "templates/list_file.h"
 #include "templates/template_list.h"
 #include "text/line_reader.h"
+#include "text/line_writer.h"
 #include "text/number_reading.h"
 
 namespace koron {
@@ -103,44 +111,108 @@ int WriteWidths(const std::u16string& text) {
   return Write(lines);
 }
 
-// The PNG written straight into a device or a pipe (/dev/stdout, say). SaveTextArtPng would put
-// a new file in its place, which for root replaces /dev/null or /dev/full.
-bool WritePngInto(const std::u16string& text, const QString& path, QString* error) {
-  const QImage image = RenderTextArt(text);
-  if (image.isNull()) {
-    *error = QStringLiteral("the picture is too large to draw.");
-    return false;
+// The descriptor that `path` names (standard output for "-", N for /dev/fd/N or
+// /proc/self/fd/N, 0 to 2 for /dev/stdin ... /dev/stderr), or -1. The picture goes into that
+// descriptor as it stands, so a log appended to with `>>` keeps its lines and its file.
+int NamedDescriptor(const QString& path) {
+  if (path == QLatin1String("-")) return STDOUT_FILENO;
+  static const QRegularExpression name(QStringLiteral(
+      "^/(?:dev/(?:(stdin)|(stdout)|(stderr))|(?:dev|proc/self|proc/thread-self)/fd/([0-9]+))$"));
+  const QRegularExpressionMatch match =
+      name.match(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+  if (!match.hasMatch()) return -1;
+  for (int standard = 0; standard <= 2; ++standard) {
+    if (match.hasCaptured(standard + 1)) return standard;
   }
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    *error = file.errorString();
-    return false;
+  bool ok = false;
+  const int fd = match.captured(4).toInt(&ok);
+  return ok ? fd : std::numeric_limits<int>::max();  // beyond any descriptor: EBADF
+}
+
+QString SystemWords(int error) { return QString::fromLocal8Bit(::strerror(error)); }
+
+// Where the picture goes when it is not a file to replace: an open descriptor, or a pipe or a
+// character device opened without waiting (a pipe nobody reads would hold the program forever).
+struct PngStream {
+  int fd = -1;         // -1: a file, replaced by SaveTextArtPng
+  bool owned = false;  // opened here, closed after the write
+  QString error;       // why it cannot be written; nothing is drawn then
+};
+
+PngStream OpenPngStream(const QString& path) {
+  PngStream stream;
+  // Along the chain of links, so that a link to /dev/stdout is standard output too.
+  QFileInfo link(path);
+  for (int depth = 0; depth < 40 && stream.fd < 0; ++depth) {
+    stream.fd = NamedDescriptor(link.filePath());
+    if (!link.isSymLink()) break;
+    link.setFile(link.symLinkTarget());
   }
-  QImageWriter writer(&file, "png");
-  if (!writer.write(image)) {
-    *error = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-    return false;
+  if (stream.fd >= 0) {
+    if (::fcntl(stream.fd, F_GETFL) == -1) stream.error = SystemWords(errno);
+    return stream;
   }
-  return true;
+  const QByteArray name = QFile::encodeName(path);
+  struct stat info {};
+  if (::stat(name.constData(), &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))) {
+    return stream;  // a file (or a disk or a socket, which SaveTextArtPng refuses)
+  }
+  const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    stream.error = errno == ENXIO && S_ISFIFO(info.st_mode)
+                       ? QStringLiteral("nothing reads the pipe (%1).").arg(SystemWords(errno))
+                       : SystemWords(errno);
+    return stream;
+  }
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || !(S_ISFIFO(opened.st_mode) || S_ISCHR(opened.st_mode))) {
+    ::close(fd);  // replaced by a file meanwhile: saved as a file
+    return stream;
+  }
+  // Opened without waiting; the writes wait for the reader as usual.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  stream.fd = fd;
+  stream.owned = true;
+  return stream;
+}
+
+// The PNG written into an open descriptor, a pipe or a device. False, with the system's words.
+bool WritePngInto(const PngStream& stream, const QByteArray& png, QString* error) {
+  const std::string_view bytes(png.constData(), static_cast<std::size_t>(png.size()));
+  // A reader that went away gives EPIPE here instead of ending the program silently.
+  ::signal(SIGPIPE, SIG_IGN);
+  int failure = WriteAll(stream.fd, bytes) ? 0 : errno;
+  if (stream.owned && ::close(stream.fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) *error = SystemWords(failure);
+  return failure == 0;
 }
 
 int WritePng(const std::u16string& text, const QString& path) {
+  // Opened before Qt starts, so that /dev/fd/N is the caller's descriptor and never one of Qt's.
+  const PngStream stream = OpenPngStream(path);
+  if (!stream.error.isEmpty()) {
+    return Fail(QStringLiteral("cannot write %1: %2").arg(Quoted(path), stream.error));
+  }
   OffscreenApplication app;
-  const QFileInfo target(path);
-  const bool special = target.exists() && !target.isFile() && !target.isDir();
   QString error;
   bool saved = false;
+  QByteArray png;
   {
     const MutedStandardError muted;
-    if (special) {
-      saved = WritePngInto(text, path, &error);
-    } else {
-      PngSaveFailure failure;
-      saved = SaveTextArtPng(text, path, &failure);
-      if (!saved) error = DescribeInEnglish(failure);
-    }
+    PngSaveFailure failure;
+    saved = stream.fd >= 0 ? EncodeTextArtPng(text, path, &png, &failure)
+                           : SaveTextArtPng(text, path, &failure);
+    if (!saved) error = DescribeInEnglish(failure);
   }
-  if (saved) return 0;
+  if (!saved) {
+    if (stream.owned) ::close(stream.fd);
+  } else if (stream.fd < 0) {
+    return 0;
+  } else if (stream.fd == STDOUT_FILENO && !stream.owned) {
+    return Write(png.toStdString());  // as the text goes, with its words on failure
+  } else if (WritePngInto(stream, png, &error)) {
+    return 0;
+  }
   return Fail(QStringLiteral("cannot write %1: %2").arg(Quoted(path), error));
 }
 

@@ -1,5 +1,11 @@
 #include "render/text_art.h"
 
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -8,8 +14,9 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QRawFont>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -19,6 +26,7 @@
 #include "posting/code_points.h"
 #include "posting/dot_widths.h"
 #include "render/fonts.h"
+#include "text/line_writer.h"
 
 namespace koron {
 namespace {
@@ -129,6 +137,66 @@ bool WithinLimits(QSize size) {
          std::int64_t{size.width()} * size.height() <= kMaxTextArtImagePixels;
 }
 
+// A name the kernel gives an open descriptor (/dev/fd/1, /proc/self/fd/1): the link leads to a
+// file that someone holds open, maybe for appending, which a rename must not take away.
+bool IsDescriptorLink(const QString& path) {
+  static const QRegularExpression name(QStringLiteral("^/(dev|proc/[^/]+)/fd/[0-9]+$"));
+  return name.match(QDir::cleanPath(QFileInfo(path).absoluteFilePath())).hasMatch();
+}
+
+// The file a save to `path` replaces: the end of its chain of symbolic links (the path itself
+// for a chain that never ends), as QSaveFile found it. Empty for a chain through a descriptor.
+QString FinalFile(const QString& path) {
+  QFileInfo current(path);
+  for (int depth = 0; depth < 128; ++depth) {
+    if (IsDescriptorLink(current.filePath())) return {};
+    if (!current.isSymLink()) return current.filePath();
+    current.setFile(current.symLinkTarget());
+  }
+  return path;
+}
+
+QByteArray RandomSuffix() {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  QByteArray suffix(6, '\0');
+  for (char& c : suffix) c = kLetters[QRandomGenerator::global()->bounded(62)];
+  return suffix;
+}
+
+// Puts `bytes` in the place of `target`: written to a new file beside it, flushed to the disk
+// and renamed over it only when every step succeeded, so that a full disk leaves the old file
+// as it was. 0, or the errno of the step that failed (the new file is then gone again).
+int ReplaceFile(const QByteArray& target, const QByteArray& bytes) {
+  struct stat old {};
+  const bool hasOld = ::stat(target.constData(), &old) == 0;
+  // As QSaveFile: a file the user may not write is not replaced either.
+  if (hasOld && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0) return errno;
+  QByteArray temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = target + '.' + RandomSuffix();
+    // Private until it has the old file's permissions; a new file gets 0666 less the umask.
+    fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                hasOld ? 0600 : 0666);
+    if (fd < 0 && errno != EEXIST) return errno;
+  }
+  if (fd < 0) return EEXIST;
+  if (hasOld) ::fchmod(fd, old.st_mode & 07777);
+  int error = 0;
+  if (!WriteAll(fd, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ||
+      ::fsync(fd) != 0) {
+    error = errno;
+  }
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.constData());
+    return error;
+  }
+  return 0;
+}
+
 }  // namespace
 
 QFont TextArtFont() {
@@ -235,6 +303,27 @@ QString DescribeInEnglish(const PngSaveFailure& failure) {
   return QStringLiteral("Cannot write %1: %2").arg(path, failure.system);
 }
 
+bool EncodeTextArtPng(std::u16string_view text, const QString& path, QByteArray* png,
+                      PngSaveFailure* failure) {
+  using Reason = PngSaveFailure::Reason;
+  const auto fail = [&](Reason reason, QSize size, const QString& system = {}) {
+    if (failure != nullptr) *failure = {reason, QDir::cleanPath(path), size, system};
+    return false;
+  };
+  const QSize size = TextArtImageSize(text);
+  if (!WithinLimits(size)) return fail(Reason::kTooLarge, size);
+  const QImage image = RenderTextArt(text);
+  if (image.isNull()) return fail(Reason::kOutOfMemory, size);
+  // Encoded in memory first: QImageWriter on a file keeps 16 KiB in a buffer and forgets the
+  // error of its last write, so a full disk would pass for success.
+  png->clear();
+  QBuffer buffer(png);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  if (!writer.write(image)) return fail(Reason::kCannotWrite, size, writer.errorString());
+  return true;
+}
+
 bool SaveTextArtPng(std::u16string_view text, const QString& path, PngSaveFailure* failure) {
   const auto fail = [failure](PngSaveFailure::Reason reason, const QString& where, QSize size = {},
                               const QString& system = {}) {
@@ -251,21 +340,15 @@ bool SaveTextArtPng(std::u16string_view text, const QString& path, PngSaveFailur
   // The picture replaces a file by a rename, which would put it in the place of a device or a
   // pipe (run as root, /dev/null itself).
   if (target.exists() && !target.isFile()) return fail(Reason::kNotARegularFile, path);
-  const QSize size = TextArtImageSize(text);
-  if (!WithinLimits(size)) return fail(Reason::kTooLarge, path, size);
-  const QImage image = RenderTextArt(text);
-  if (image.isNull()) return fail(Reason::kOutOfMemory, path, size);
-  // Written beside the target and renamed over it only when complete.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return fail(Reason::kCannotWrite, path, size, file.errorString());
+  const QString final = FinalFile(path);
+  if (final.isEmpty()) return fail(Reason::kNotARegularFile, path);
+  QByteArray png;
+  if (!EncodeTextArtPng(text, path, &png, failure)) return false;
+  const int error = ReplaceFile(QFile::encodeName(final), png);
+  if (error != 0) {
+    return fail(Reason::kCannotWrite, path, TextArtImageSize(text),
+                QString::fromLocal8Bit(::strerror(error)));
   }
-  QImageWriter writer(&file, "png");
-  if (!writer.write(image)) {
-    file.cancelWriting();
-    return fail(Reason::kCannotWrite, path, size, writer.errorString());
-  }
-  if (!file.commit()) return fail(Reason::kCannotWrite, path, size, file.errorString());
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QImage>
 #include <QSize>
@@ -67,8 +68,17 @@ struct PngSaveFailure {
 // One English sentence, for the command line.
 QString DescribeInEnglish(const PngSaveFailure& failure);
 
+// RenderTextArt as the bytes of a PNG file, for a front end that writes them elsewhere (into a
+// pipe, say). False, with the reason in `failure` (`path` named in it), when the picture is too
+// large, memory runs out or the encoder fails.
+bool EncodeTextArtPng(std::u16string_view text, const QString& path, QByteArray* png,
+                      PngSaveFailure* failure = nullptr);
+
 // RenderTextArt saved as a PNG file. False, with the reason in `failure`, when it cannot be
-// written; an existing file is then left as it was, and no partial file is left behind.
+// written (a full disk included, with the system's words); an existing file is then left as it
+// was, and no partial file is left behind. A symbolic link is kept: the file at the end of its
+// chain is replaced. A chain through a descriptor's name (/dev/fd/1, /proc/self/fd/1) is
+// refused as not a regular file, since the file behind it is open elsewhere.
 bool SaveTextArtPng(std::u16string_view text, const QString& path,
                     PngSaveFailure* failure = nullptr);
 

@@ -113,6 +113,7 @@ class ListFolder {
     std::filesystem::create_directory(dir_.Path("long"));
     dir_.Write("long/AAList_01.txt", kLongList);
     dir_.Write("long/AAList_02.txt", "no names here\r\n");
+    ::mkfifo(dir_.Path("lonely").c_str(), 0600);  // a pipe that nobody reads
   }
   RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
                 Stdout mode = Stdout::Pipe) const {
@@ -287,6 +288,10 @@ std::vector<Row> Rows() {
        {"--show", "heart", "--encoding", "sjis-ncr"},
        "AA\r\nI &#9829; AA\r\n"},
       {"StdoutFull", {"--print"}, "", 1, "standard output", {}, Stdout::DevFull},
+      {"PngIntoDevNull", {"--print", "--png", "/dev/null"}, ""},
+      {"PngIntoFullDevice", {"--print", "--png", "/dev/full"}, "", 1, "No space left on device"},
+      {"PngIntoPipeWithoutReader", {"--print", "--png", "lonely"}, "", 1, "nothing reads"},
+      {"PngIntoClosedDescriptor", {"--print", "--png", "/dev/fd/99"}, "", 1, "Bad file descriptor"},
       {"StdoutClosed", {"--list", "1"}, "", 1, "standard output", {}, Stdout::Closed},
       {"ReaderGone", {"--show", "kana"}, "", 1, "standard output", {}, Stdout::BrokenPipe},
       Usage("UnknownOption", {"--bogus"}),
@@ -428,6 +433,20 @@ TEST(CommandLinePng, SavesThePictureWithoutADisplay) {
       static_cast<std::size_t>(std::max<ssize_t>(0, ::read(reader, piped.data(), piped.size()))));
   EXPECT_EQ(piped, png);
   ::close(reader);
+
+  // Into standard output itself, appended to what it already holds, never put in its place.
+  EXPECT_EQ(folder.Run({"--print", "--png", "-"}).out, png);
+  for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    folder.dir().Write("log", "log 1\nlog 2\n");
+    struct stat old {};
+    ASSERT_EQ(::stat(folder.dir().Path("log").c_str(), &old), 0);
+    const RunResult logged = folder.Run({"--print", "--png", name}, {}, Stdout::Log);
+    EXPECT_EQ(logged.status, 0) << name << ": " << logged.err;
+    EXPECT_TRUE(ScratchDir::Read(folder.dir().Path("log")) == "log 1\nlog 2\n" + png) << name;
+    struct stat now {};
+    ASSERT_EQ(::stat(folder.dir().Path("log").c_str(), &now), 0);
+    EXPECT_EQ(now.st_ino, old.st_ino) << name;
+  }
 }
 
 // --user-dir with the package's examples in a data folder of its own.

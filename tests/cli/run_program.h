@@ -13,8 +13,9 @@
 namespace koron::testing {
 
 // Where the program's standard output goes: a pipe the test reads, a full device, nowhere (the
-// descriptor closed), or a pipe whose reader has gone.
-enum class Stdout { Pipe, DevFull, Closed, BrokenPipe };
+// descriptor closed), a pipe whose reader has gone, or the end of the file "log" in the folder
+// (as `>> log` opens it).
+enum class Stdout { Pipe, DevFull, Closed, BrokenPipe, Log };
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
@@ -53,6 +54,9 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
         break;
       case Stdout::Closed:
         ::close(1);
+        break;
+      case Stdout::Log:
+        ::dup2(::open("log", O_WRONLY | O_APPEND | O_CREAT, 0600), 1);
         break;
     }
     ::signal(SIGPIPE, SIG_DFL);

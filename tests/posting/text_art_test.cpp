@@ -3,7 +3,9 @@
 #include "render/text_art.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ostream>
 
@@ -17,6 +19,7 @@
 #include <QTextLayout>
 #include <QtEndian>
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "composer/composer.h"
@@ -197,6 +200,7 @@ struct FailureCase {
   std::u16string text;
   PngSaveFailure::Reason reason;
   const char* words;
+  bool fullDisk = false;  // the folder is a small file system filled to the last block
   friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -204,10 +208,48 @@ using Reason = PngSaveFailure::Reason;
 
 class SaveFailure : public ::testing::TestWithParam<FailureCase> {};
 
+// A tmpfs of 16 KiB on `folder` for the life of the object; only root may mount one.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const QString& folder) : folder_(QFile::encodeName(folder)) {
+    mounted_ = ::mount("tmpfs", folder_.constData(), "tmpfs", 0, "size=16k") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount(folder_.constData());
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+
+ private:
+  QByteArray folder_;
+  bool mounted_ = false;
+};
+
+// Writes into `path` until the disk has no block left.
+void FillDisk(const QString& path) {
+  QFile fill(path);
+  ASSERT_TRUE(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+  const QByteArray block(1024, 'x');
+  while (fill.write(block) == block.size()) {
+  }
+}
+
 TEST_P(SaveFailure, SaysWhyAndLeavesNoFile) {
   QTemporaryDir dir;
-  ASSERT_TRUE(QFile(dir.filePath("file")).open(QIODevice::WriteOnly));
+  std::unique_ptr<SmallDisk> disk;
+  if (GetParam().fullDisk) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    disk = std::make_unique<SmallDisk>(dir.path());
+    if (!disk->mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  {
+    QFile old(dir.filePath("file"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_EQ(old.write("old"), 3);
+  }
   ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+  if (disk) FillDisk(dir.filePath("folder/fill"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
   QString path = QString::fromUtf8(GetParam().path).replace('%', dir.path());
   PngSaveFailure failure;
@@ -219,6 +261,9 @@ TEST_P(SaveFailure, SaysWhyAndLeavesNoFile) {
                 .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
             (QStringList{"file", "folder", "pipe"}));
   EXPECT_FALSE(QFileInfo(dir.filePath("pipe")).isFile());  // never replaced by a picture
+  QFile old(dir.filePath("file"));
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "old");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -238,7 +283,12 @@ INSTANTIATE_TEST_SUITE_P(
                       for (int i = 0; i < 60'000; ++i) lines += u"A\r\n";
                       return lines;
                     }(),
-                    Reason::kTooLarge, "too large"}),
+                    Reason::kTooLarge, "too large"},
+        // Below the 16 KiB that a buffered writer keeps before its first write, and above it.
+        FailureCase{"FullDiskSmallPicture", "%/file", u"A", Reason::kCannotWrite,
+                    "No space left on device", true},
+        FailureCase{"FullDiskLargePicture", "%/file", ComposePicture(Choices(5000, true, 0, 0)),
+                    Reason::kCannotWrite, "No space left on device", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

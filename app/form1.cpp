@@ -7,18 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPlainTextEdit>
-#include <QProxyStyle>
 #include <QPushButton>
-#include <QScreen>
 #include <QStringListModel>
-#include <limits>
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,15 +21,19 @@
 #include "app/app_version.h"
 #include "app/balloon.h"
 #include "app/box_menu.h"
+#include "app/controls.h"
+#include "app/failure_policy.h"
 #include "app/form2.h"
 #include "app/list_watcher.h"
 #include "app/strip_label.h"
 #include "app/text_box.h"
 #include "app/window_placement.h"
+#include "boxes/box_text.h"
 #include "composer/composer.h"
 #include "composer/face_items.h"
 #include "render/fonts.h"
 #include "settings/window_position.h"
+#include "templates/named_lists.h"
 #include "templates/template_list.h"
 #include "text/number_reading.h"
 
@@ -93,79 +92,6 @@ const char16_t* const kLabel1Captions[6] = {
 QString Q(const char16_t* text) { return QString::fromUtf16(text); }
 
 std::u16string ToU16(const QString& text) { return text.toStdU16String(); }
-
-// The drop-downs open as a list below their box, as on Windows, rather than as a menu laid over
-// it: before it opens, the menu form measures every item, which takes a second for a list file
-// of 500,000 names.
-class DropDownStyle : public QProxyStyle {
- public:
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* data) const override {
-    if (hint == SH_ComboBox_Popup) return 0;
-    return QProxyStyle::styleHint(hint, option, widget, data);
-  }
-};
-
-QComboBox* NewList(QWidget* parent, bool editable) {
-  auto* combo = new QComboBox(parent);
-  static DropDownStyle* const style = new DropDownStyle;
-  combo->setStyle(style);
-  combo->setEditable(editable);
-  if (editable) {
-    // Typed text is a value, never a new item, and is not completed from the items.
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    combo->setCompleter(nullptr);
-    // A pasted count is read as it stands, however long; the edit would cut it at 32,767.
-    combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-  }
-  return combo;
-}
-
-QPushButton* NewButton(QWidget* parent, const QString& caption) {
-  auto* button = new QPushButton(caption, parent);
-  // Enter and Escape press no button that lacks the focus.
-  button->setAutoDefault(false);
-  button->setDefault(false);
-  return button;
-}
-
-QPlainTextEdit* NewTextBox(QWidget* parent) {
-  auto* box = new QPlainTextEdit(parent);
-  box->setLineWrapMode(QPlainTextEdit::NoWrap);
-  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  // Tab moves on to the next control, as in every other box of the window.
-  box->setTabChangesFocus(true);
-  return box;
-}
-
-// Items go in with one call per list: added one by one, each would signal the model's change
-// and restart the box's layout timer, which costs more than the items themselves for long lists.
-void AddNumberItems(QComboBox* combo, int last) {
-  QStringList items;
-  items.reserve(last + 1);
-  for (int i = 0; i <= last; ++i) items.append(QString::number(i));
-  combo->addItems(items);
-}
-
-// A template list holds its names in a string list model: one string each, where the combo box's
-// own model would make an item object per name (hundreds of thousands in a large list file).
-// Every row has the same height, so the drop-down never measures them all, and the box's width
-// is fixed, so it never measures the names either.
-QComboBox* NewTemplateList(QWidget* parent) {
-  QComboBox* combo = NewList(parent, false);
-  combo->setModel(new QStringListModel(combo));
-  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  if (auto* view = qobject_cast<QListView*>(combo->view())) view->setUniformItemSizes(true);
-  return combo;
-}
-
-QStringList ToQStringList(const std::vector<std::u16string>& names) {
-  QStringList items;
-  items.reserve(static_cast<qsizetype>(names.size()));
-  for (const std::u16string& name : names) items.append(QString::fromStdU16String(name));
-  return items;
-}
 
 // Why a list stayed empty, in the words of its grey placeholder.
 QString EmptyListReason(const QString& folder, const char* name) {
@@ -320,75 +246,71 @@ void Form1::CreateControls() {
 
 void Form1::Form_Load() {
   // Step 1 has its own fallback: any failure puts the window at 0, 0.
-  try {
+  const bool placed = RunOrSkip([this] {
     const WindowPosition position = LoadWindowPosition(FilePath(kPositionFile));
-    MoveToSavedPosition(position.Top, position.Left);
-  } catch (...) {
-    move(0, 0);
-  }
+    MoveToSavedPosition(this, position.Top, position.Left);
+  });
+  if (!placed) move(0, 0);
 
   // From here on a failing step is skipped and the next one runs.
-  try {
-    QStringList faces;
-    for (const char16_t* face : kFaceItems) faces.append(Q(face));
-    Combo1->addItems(faces);
-    Combo1->setCurrentIndex(0);
-  } catch (...) {
-  }
-  try {
-    AddNumberItems(Combo2, 20);
-    Combo2->setCurrentIndex(0);
-  } catch (...) {
-  }
-  try {
-    AddNumberItems(Combo5, 10);
-    Combo5->setCurrentIndex(0);
-  } catch (...) {
-  }
-  try {
-    AddNumberItems(Combo6, 10);
-    Combo6->setCurrentIndex(0);
-  } catch (...) {
-  }
-  try {
-    Combo3->addItem(QString());
-    Combo3->setCurrentIndex(-1);
-  } catch (...) {
-  }
-  // The lists follow their files. The watch starts before they are read, so that a change made
-  // while they are read is not missed.
-  try {
-    listWatcher_ = new ListWatcher(
-        folder_, {QString::fromLatin1(kPictureListFile), QString::fromLatin1(kPanelListFile)},
-        this);
-    connect(listWatcher_, &ListWatcher::listChanged, this, [this](int which) {
-      try {
-        FillTemplateList(which);
-      } catch (...) {
-      }
-    });
-  } catch (...) {
-  }
+  const std::function<void()> steps[] = {
+      [this] {
+        QStringList faces;
+        for (const char16_t* face : kFaceItems) faces.append(Q(face));
+        Combo1->addItems(faces);
+        Combo1->setCurrentIndex(0);
+      },
+      [this] {
+        AddNumberItems(Combo2, 20);
+        Combo2->setCurrentIndex(0);
+      },
+      [this] {
+        AddNumberItems(Combo5, 10);
+        Combo5->setCurrentIndex(0);
+      },
+      [this] {
+        AddNumberItems(Combo6, 10);
+        Combo6->setCurrentIndex(0);
+      },
+      [this] {
+        for (const TemplateListInfo& list : kTemplateLists) {
+          if (!list.leadingEmptyItem) continue;
+          QComboBox* combo = ListBox(list.list);
+          combo->addItem(QString());
+          combo->setCurrentIndex(-1);
+        }
+      },
+      // The lists follow their files. The watch starts before they are read, so that a change
+      // made while they are read is not missed.
+      [this] {
+        QStringList files;
+        for (const TemplateListInfo& list : kTemplateLists) files.append(QLatin1String(list.file));
+        listWatcher_ = new ListWatcher(folder_, files, this);
+        connect(listWatcher_, &ListWatcher::listChanged, this, [this](int which) {
+          RunOrSkip([&] { FillTemplateList(kTemplateLists[which].list); });
+        });
+      },
+  };
+  for (const std::function<void()>& step : steps) RunOrSkip(step);
   // One list file at a time, each read to its end before the next is opened.
-  try {
-    FillTemplateList(0);
-  } catch (...) {
-  }
-  try {
-    FillTemplateList(1);
-  } catch (...) {
+  for (const TemplateListInfo& list : kTemplateLists) {
+    RunOrSkip([&] { FillTemplateList(list.list); });
   }
 }
 
-void Form1::FillTemplateList(int which) {
-  QComboBox* combo = which == 0 ? Combo3 : Combo4;
-  const char* file = which == 0 ? kPictureListFile : kPanelListFile;
-  // Combo3 leads with its empty item, which is not a name of the file.
-  const int first = which == 0 ? 1 : 0;
+QComboBox* Form1::ListBox(TemplateList list) const {
+  return findChild<QComboBox*>(QLatin1String(ListInfo(list).box), Qt::FindDirectChildrenOnly);
+}
+
+void Form1::FillTemplateList(TemplateList list) {
+  const TemplateListInfo& info = ListInfo(list);
+  QComboBox* combo = ListBox(list);
+  // The leading empty item is not a name of the file.
+  const int first = info.leadingEmptyItem ? 1 : 0;
   const int chosenIndex = combo->currentIndex();
   const QString chosenName = combo->currentText();
 
-  const QStringList names = ToQStringList(ListTemplateNames(FilePath(file)));
+  const QStringList names = ToQStringList(ListTemplateNames(FilePath(info.file)));
   auto* model = static_cast<QStringListModel*>(combo->model());
   QStringList items = model->stringList().mid(0, first);
   if (first > 0 && items.isEmpty()) items.append(QString());
@@ -407,19 +329,9 @@ void Form1::FillTemplateList(int which) {
   }
   combo->setCurrentIndex(index);
 
-  const QString reason = names.isEmpty() ? EmptyListReason(folder_, file) : QString();
+  const QString reason = names.isEmpty() ? EmptyListReason(folder_, info.file) : QString();
   combo->setPlaceholderText(reason);
   combo->setToolTip(reason);
-}
-
-void Form1::MoveToSavedPosition(int topTwips, int leftTwips) {
-  QPoint target(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
-  // A position no screen shows the title bar of (a monitor since unplugged, a hand-edited file)
-  // would leave the window out of reach: it counts as refused.
-  QList<QRect> screens;
-  for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->geometry());
-  if (!IsTitleBarShown(target, frameGeometry().width(), screens)) target = QPoint(0, 0);
-  move(target);
 }
 
 std::string Form1::FilePath(const char* name) const {
@@ -443,74 +355,54 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::Form_Unload() {
   // The frame's position; the window closes whatever becomes of the file.
-  try {
+  RunOrSkip([this] {
     const QPoint frame = pos();
     SaveWindowPosition(static_cast<float>(frame.y()) * kTwipsPerPixel,
                        static_cast<float>(frame.x()) * kTwipsPerPixel, FilePath(kPositionFile));
-  } catch (...) {
-  }
+  });
 }
 
 ProcessionChoices Form1::ReadProcessionChoices() const {
-  ProcessionChoices choices;
-  choices.MarcherCount = ReadCount(ToU16(Combo2->currentText()));
-  choices.FaceText = ToU16(Combo1->currentText());
-  choices.FaceIndex = static_cast<std::int16_t>(Combo1->currentIndex());
-  choices.Ears = Check2->isChecked();
-  choices.CheerCount = ReadCount(ToU16(Combo5->currentText()));
-  choices.SignCount = ReadCount(ToU16(Combo6->currentText()));
-  choices.TemplateName = ToU16(Combo3->currentText());
-  choices.TemplateOnly = Check1->isChecked();
-  return choices;
+  const std::u16string marchers = ToU16(Combo2->currentText());
+  const std::u16string face = ToU16(Combo1->currentText());
+  const std::u16string cheer = ToU16(Combo5->currentText());
+  const std::u16string signs = ToU16(Combo6->currentText());
+  const std::u16string templateName = ToU16(Combo3->currentText());
+  ProcessionTexts texts;
+  texts.Marchers = marchers;
+  texts.FaceText = face;
+  texts.FaceIndex = static_cast<std::int16_t>(Combo1->currentIndex());
+  texts.Ears = Check2->isChecked();
+  texts.Cheer = cheer;
+  texts.Signs = signs;
+  texts.TemplateName = templateName;
+  texts.TemplateOnly = Check1->isChecked();
+  return ChoicesFromTexts(texts);
+}
+
+// Whatever is refused leaves the box as it was, and the balloon says why.
+void Form1::ShowBoxText(const BoxOutcome& box, QPlainTextEdit* target, QWidget* button) {
+  switch (box.refused) {
+    case BoxOutcome::Refusal::kNone:
+      SetBoxText(target, box.text);
+      break;
+    case BoxOutcome::Refusal::kTemplateTooLong:
+      ShowBalloon(button, TemplateTooLongText());
+      break;
+    case BoxOutcome::Refusal::kTextTooLong:
+      ShowBalloon(button, TooLongText(box.length));
+      break;
+  }
 }
 
 void Form1::Command1_Click() {
-  ProcessionChoices choices;
-  try {
-    choices = ReadProcessionChoices();
-  } catch (...) {
-  }
-
-  std::uint64_t pictureLength = 0;
-  std::optional<std::u16string> picture;
-  try {
-    pictureLength = PictureLength(choices);
-    if (!choices.TemplateOnly && pictureLength <= kMaxPictureLength) {
-      picture = ComposePicture(choices);
-    }
-  } catch (...) {
-  }
-
-  // A body too long for the box is not read to its end: it is refused like a long picture.
-  std::optional<std::u16string> body = std::u16string();
-  try {
-    if (!choices.TemplateName.empty()) {
-      body = FindTemplateBodyWithin(FilePath(kPictureListFile), choices.TemplateName,
-                                    kMaxPictureLength);
-    }
-  } catch (...) {
-  }
-
-  // Whatever is refused leaves the box as it was, and the balloon says why.
-  try {
-    if (!body) {
-      ShowBalloon(Command1, TemplateTooLongText());
-    } else if (choices.TemplateOnly) {
-      SetBoxText(TextAA, PlaceOutput({}, choices.TemplateName, true, *body));
-    } else if (!picture) {
-      // Also when composing failed: adding the template to an old picture would show something
-      // nobody asked for.
-      if (pictureLength > kMaxPictureLength) ShowBalloon(Command1, TooLongText(pictureLength));
-    } else {
-      const std::u16string output = PlaceOutput(*picture, choices.TemplateName, false, *body);
-      if (output.size() > kMaxPictureLength) {
-        ShowBalloon(Command1, TooLongText(output.size()));
-      } else {
-        SetBoxText(TextAA, output);
-      }
-    }
-  } catch (...) {
-  }
+  // When composing fails the box keeps its text: adding the template to an old picture would
+  // show something nobody asked for.
+  RunOrSkip([this] {
+    ShowBoxText(
+        PictureBoxText(ReadProcessionChoices(), FilePath(kPictureListFile), kMaxPictureLength),
+        TextAA, Command1);
+  });
 }
 
 void Form1::Command2_Click() { CopyToClipboard(BoxText(TextAA)); }
@@ -518,21 +410,11 @@ void Form1::Command2_Click() { CopyToClipboard(BoxText(TextAA)); }
 void Form1::Command3_Click() { CopyToClipboard(BoxText(TextAA2)); }
 
 void Form1::Command4_Click() {
-  std::optional<std::u16string> body = std::u16string();
-  try {
-    const std::u16string name = ToU16(Combo4->currentText());
-    if (!name.empty())
-      body = FindTemplateBodyWithin(FilePath(kPanelListFile), name, kMaxPictureLength);
-  } catch (...) {
-  }
-  try {
-    if (body) {
-      SetBoxText(TextAA2, *body);
-    } else {
-      ShowBalloon(Command4, TemplateTooLongText());
-    }
-  } catch (...) {
-  }
+  RunOrSkip([this] {
+    ShowBoxText(
+        PanelBoxText(ToU16(Combo4->currentText()), FilePath(kPanelListFile), kMaxPictureLength),
+        TextAA2, Command4);
+  });
 }
 
 void Form1::Label2_DblClick() {

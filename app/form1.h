@@ -6,6 +6,7 @@
 #include <string>
 
 #include "composer/procession_choices.h"
+#include "templates/named_lists.h"
 
 class QCheckBox;
 class QEvent;
@@ -17,6 +18,7 @@ class QPushButton;
 
 namespace koron {
 
+struct BoxOutcome;
 class ListWatcher;
 class StripLabel;
 
@@ -68,10 +70,13 @@ class Form1 : public QWidget {
   void CreateControls();
   void Form_Load();
   void Form_Unload();
-  void MoveToSavedPosition(int topTwips, int leftTwips);
-  // Fills a template list from its file: 0 is Combo3 (after its empty item), 1 is Combo4. A name
-  // that was chosen and is still listed stays chosen; an empty list says why in grey.
-  void FillTemplateList(int which);
+  // The drop-down of a template list.
+  QComboBox* ListBox(TemplateList list) const;
+  // Fills a template list from its file, after its leading empty item if it has one. A name that
+  // was chosen and is still listed stays chosen; an empty list says why in grey.
+  void FillTemplateList(TemplateList list);
+  // Puts a compose button's text in its box, or says in a balloon over the button why not.
+  static void ShowBoxText(const BoxOutcome& box, QPlainTextEdit* target, QWidget* button);
   // The path of a file of the working folder, as the core's file functions take it.
   std::string FilePath(const char* name) const;
 

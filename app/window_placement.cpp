@@ -1,5 +1,8 @@
 #include "app/window_placement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -17,6 +20,14 @@ bool IsTitleBarShown(QPoint frameTopLeft, int frameWidth, const QList<QRect>& sc
     if (shown.height() >= kTitleBarHeight && shown.width() >= neededWidth) return true;
   }
   return false;
+}
+
+void MoveToSavedPosition(QWidget* window, int topTwips, int leftTwips) {
+  QPoint target(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
+  QList<QRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->geometry());
+  if (!IsTitleBarShown(target, window->frameGeometry().width(), screens)) target = QPoint(0, 0);
+  window->move(target);
 }
 
 }  // namespace koron

@@ -180,12 +180,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   if (print) options.action = CliAction::Print;
   if (show) options.action = CliAction::Show;
   if (isSet("list")) {
-    const QString list = value("list");
-    if (list != u"1" && list != u"2") {
-      return Fail(QStringLiteral("--list takes 1 or 2, not %1.").arg(Quoted(list)));
+    const QString number = value("list");
+    const auto named = std::find_if(
+        std::begin(kTemplateLists), std::end(kTemplateLists),
+        [&](const TemplateListInfo& list) { return number == QString::number(list.number); });
+    if (named == std::end(kTemplateLists)) {
+      return Fail(QStringLiteral("--list takes 1 or 2, not %1.").arg(Quoted(number)));
     }
     options.action = CliAction::List;
-    options.listNumber = list == u"1" ? 1 : 2;
+    options.list = named->list;
   }
 
   if (const QString name = FirstGiven(parser, kTextOptions); !name.isEmpty() && !print && !show) {

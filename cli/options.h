@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "templates/named_lists.h"
+
 namespace koron {
 
 // What a run does once the working folder is settled.
@@ -26,8 +28,8 @@ struct CliOptions {
   QString templateName;
   bool templateOnly = false;
 
-  QString showName;    // --show
-  int listNumber = 0;  // --list: 1 or 2
+  QString showName;                            // --show
+  TemplateList list = TemplateList::kPicture;  // --list
 
   CliEncoding encoding = CliEncoding::Utf8;
   bool widths = false;

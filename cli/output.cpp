@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+#include "boxes/box_text.h"
 #include "cli/standard_streams.h"
 #include "composer/composer.h"
 #include "composer/face_items.h"
@@ -26,6 +27,7 @@
 #include "render/fonts.h"
 #include "render/text_art.h"
 #include "templates/list_file.h"
+#include "templates/named_lists.h"
 #include "templates/template_list.h"
 #include "text/line_reader.h"
 #include "text/line_writer.h"
@@ -290,70 +292,65 @@ bool ExplainNoBody(const QString& name, const QString& path, QString* why) {
 }  // namespace
 
 CliText PrintText(const CliOptions& options, const QString& folder) {
-  ProcessionChoices choices;
-  choices.MarcherCount = ReadCount(ToU16(options.marchers));
-  choices.FaceIndex = static_cast<std::int16_t>(options.face);
-  choices.FaceText = kFaceItems[options.face];
-  choices.Ears = options.ears;
-  choices.CheerCount = ReadCount(ToU16(options.cheer));
-  choices.SignCount = ReadCount(ToU16(options.signs));
-  choices.TemplateName = ToU16(options.templateName);
-  choices.TemplateOnly = options.templateOnly;
+  const std::u16string marchers = ToU16(options.marchers);
+  const std::u16string cheer = ToU16(options.cheer);
+  const std::u16string signs = ToU16(options.signs);
+  const std::u16string templateName = ToU16(options.templateName);
+  ProcessionTexts texts;
+  texts.Marchers = marchers;
+  texts.Cheer = cheer;
+  texts.Signs = signs;
+  texts.FaceIndex = static_cast<std::int16_t>(options.face);
+  texts.FaceText = kFaceItems[options.face];
+  texts.Ears = options.ears;
+  texts.TemplateName = templateName;
+  texts.TemplateOnly = options.templateOnly;
 
-  // What the left compose button refuses is refused in the same order: a template too long for
-  // the box (never read to its end) whatever else is chosen, then a picture too long, alone or
-  // with its template.
-  CliText result;
-  std::u16string body;
-  if (!choices.TemplateName.empty()) {
-    const QString path = ListPath(folder, kPictureListFile);
-    std::optional<std::u16string> found;
-    QString error;
-    const auto find = [&](LineReader& reader) {
-      found = FindTemplateBodyWithin(reader, choices.TemplateName, kMaxPictureLength);
-    };
-    if (!ReadList(path, find, &error)) return Refused(error);
-    if (!found) {
+  // What the left compose button refuses is refused, and so is a list that cannot be read or
+  // names no such template, which the window lets pass as an empty template.
+  const QString path = ListPath(folder, ListInfo(TemplateList::kPicture).file);
+  BoxOutcome box = PictureBoxText(ChoicesFromTexts(texts), FilePath(path), kMaxPictureLength);
+  if (box.listProblem != ListFileProblem::kNone) {
+    return Refused(ListFileError(box.listProblem, path));
+  }
+  switch (box.refused) {
+    case BoxOutcome::Refusal::kNone:
+      break;
+    case BoxOutcome::Refusal::kTemplateTooLong:
       return Refused(
           QStringLiteral(
               "the template %1 is longer than the limit of %2 characters; nothing written.")
               .arg(Quoted(options.templateName))
               .arg(kMaxPictureLength));
-    }
-    body = std::move(*found);
-    // A template without body lines is added as the window adds it; a name no header gives is a
-    // mistake.
-    if (body.empty() && !ExplainNoBody(options.templateName, path, &result.warning)) {
-      return Refused(result.warning);
-    }
+    case BoxOutcome::Refusal::kTextTooLong:
+      return Refused(TooLongError(box.length));
   }
-
-  if (choices.TemplateOnly) {
-    result.text = PlaceOutput({}, choices.TemplateName, true, body);
-    return result;
+  CliText result;
+  // A template without body lines is added as the window adds it; a name no header gives is a
+  // mistake.
+  if (box.noTemplateBody && !ExplainNoBody(options.templateName, path, &result.warning)) {
+    return Refused(result.warning);
   }
-  const std::uint64_t length = PictureLength(choices);
-  if (length > kMaxPictureLength) return Refused(TooLongError(length));
-  result.text = PlaceOutput(ComposePicture(choices), choices.TemplateName, false, body);
-  if (result.text.size() > kMaxPictureLength) return Refused(TooLongError(result.text.size()));
+  result.text = std::move(box.text);
   return result;
 }
 
 CliText ShowText(const QString& name, const QString& folder) {
-  const QString path = ListPath(folder, kPanelListFile);
+  const QString path = ListPath(folder, ListInfo(TemplateList::kPanel).file);
+  BoxOutcome box = PanelBoxText(ToU16(name), FilePath(path), kNoLengthLimit);
+  if (box.listProblem != ListFileProblem::kNone) {
+    return Refused(ListFileError(box.listProblem, path));
+  }
   CliText result;
-  QString error;
-  const auto find = [&](LineReader& reader) {
-    result.text = FindTemplateBody(reader, ToU16(name));
-  };
-  if (!ReadList(path, find, &error)) return Refused(error);
+  result.text = std::move(box.text);
   if (!result.text.empty()) return result;
+  QString error;
   ExplainNoBody(name, path, &error);
   return Refused(error);
 }
 
-bool ListText(int listNumber, const QString& folder, std::string* text, QString* error) {
-  const QString path = ListPath(folder, listNumber == 1 ? kPictureListFile : kPanelListFile);
+bool ListText(TemplateList list, const QString& folder, std::string* text, QString* error) {
+  const QString path = ListPath(folder, ListInfo(list).file);
   std::vector<std::u16string> names;
   if (!ReadList(
           path, [&](LineReader& reader) { names = ListTemplateNames(reader); }, error)) {
@@ -398,7 +395,7 @@ int RunOutput(const CliOptions& options, const QString& folder) {
   if (options.action == CliAction::List) {
     std::string names;
     QString error;
-    if (!ListText(options.listNumber, folder, &names, &error)) return Fail(error);
+    if (!ListText(options.list, folder, &names, &error)) return Fail(error);
     return Write(names);
   }
 

@@ -25,9 +25,9 @@ CliText PrintText(const CliOptions& options, const QString& folder);
 // the reason: the list cannot be read, names no such template, or it has no body lines.
 CliText ShowText(const QString& name, const QString& folder);
 
-// The names of list 1 or 2 of `folder` in `text`, in UTF-8, each followed by a line feed (none
+// The names of `list` of `folder` in `text`, in UTF-8, each followed by a line feed (none
 // for a file without names). False, with the reason in `error`, when the file cannot be read.
-bool ListText(int listNumber, const QString& folder, std::string* text, QString* error);
+bool ListText(TemplateList list, const QString& folder, std::string* text, QString* error);
 
 // The bytes of `text` in `encoding`; false, with the character and its line in `error`, when
 // code page 932 has no form for a character.

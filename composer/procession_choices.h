@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace koron {
 
@@ -16,5 +17,21 @@ struct ProcessionChoices {
   std::u16string TemplateName;  // empty: no template
   bool TemplateOnly = false;
 };
+
+// The choices as the window's controls and the command line's options hold them: the three
+// counts as typed, read as the window reads them.
+struct ProcessionTexts {
+  std::u16string_view Marchers;
+  std::u16string_view Cheer;
+  std::u16string_view Signs;
+  std::int16_t FaceIndex = 0;
+  std::u16string_view FaceText;
+  bool Ears = false;
+  std::u16string_view TemplateName;
+  bool TemplateOnly = false;
+};
+
+// The choices for these texts: each count read with ReadCount.
+ProcessionChoices ChoicesFromTexts(const ProcessionTexts& texts);
 
 }  // namespace koron

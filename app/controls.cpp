@@ -53,6 +53,28 @@ QComboBox* NewTemplateList(QWidget* parent) {
   return combo;
 }
 
+void ReplaceTemplateNames(QComboBox* combo, const QStringList& names, int leading) {
+  const int chosenIndex = combo->currentIndex();
+  const QString chosenName = combo->currentText();
+
+  auto* model = static_cast<QStringListModel*>(combo->model());
+  QStringList items = model->stringList().mid(0, leading);
+  while (items.size() < leading) items.append(QString());
+  items += names;
+  // One reset of the model rather than a signal per name.
+  if (items != model->stringList()) model->setStringList(items);
+
+  int index = -1;
+  if (chosenIndex >= leading) {
+    index = chosenIndex < items.size() && items[chosenIndex] == chosenName
+                ? chosenIndex
+                : static_cast<int>(items.indexOf(chosenName, leading));
+  } else if (chosenIndex >= 0) {
+    index = chosenIndex;  // a leading item
+  }
+  combo->setCurrentIndex(index);
+}
+
 QPushButton* NewButton(QWidget* parent, const QString& caption) {
   auto* button = new QPushButton(caption, parent);
   // Enter and Escape press no button that lacks the focus.

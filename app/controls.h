@@ -22,6 +22,11 @@ QComboBox* NewList(QWidget* parent, bool editable);
 // A drop-down of template names, cheap for hundreds of thousands of them.
 QComboBox* NewTemplateList(QWidget* parent);
 
+// Puts `names` in a drop-down made by NewTemplateList, after its first `leading` items (an empty
+// item meaning "no template", made when missing). A name that was chosen and is still listed
+// stays chosen: the same item when it still holds the name, else the first item that does.
+void ReplaceTemplateNames(QComboBox* combo, const QStringList& names, int leading);
+
 // A button that Enter and Escape press only when it has the focus.
 QPushButton* NewButton(QWidget* parent, const QString& caption);
 

@@ -12,14 +12,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStringListModel>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/app_icon.h"
 #include "app/app_version.h"
-#include "app/balloon.h"
 #include "app/box_menu.h"
 #include "app/controls.h"
 #include "app/failure_policy.h"
@@ -106,16 +104,6 @@ QString EmptyListReason(const QString& folder, const char* name) {
     reason = Q(u"%1 に名前がありません");
   }
   return reason.arg(file) + Q(u"（フォルダ: %1）").arg(QDir::toNativeSeparators(folder));
-}
-
-QString TooLongText(std::uint64_t length) {
-  return Q(u"ＡＡが長すぎます: %1 文字（上限は %2 文字）")
-      .arg(GroupedNumber(length), GroupedNumber(kMaxPictureLength));
-}
-
-QString TemplateTooLongText() {
-  return Q(u"このＡＡは長すぎます: %1 文字を超えています（上限は %1 文字）")
-      .arg(GroupedNumber(kMaxPictureLength));
 }
 
 bool IsEnterKey(const QEvent* event) {
@@ -305,29 +293,8 @@ QComboBox* Form1::ListBox(TemplateList list) const {
 void Form1::FillTemplateList(TemplateList list) {
   const TemplateListInfo& info = ListInfo(list);
   QComboBox* combo = ListBox(list);
-  // The leading empty item is not a name of the file.
-  const int first = info.leadingEmptyItem ? 1 : 0;
-  const int chosenIndex = combo->currentIndex();
-  const QString chosenName = combo->currentText();
-
   const QStringList names = ToQStringList(ListTemplateNames(FilePath(info.file)));
-  auto* model = static_cast<QStringListModel*>(combo->model());
-  QStringList items = model->stringList().mid(0, first);
-  if (first > 0 && items.isEmpty()) items.append(QString());
-  items += names;
-  // One reset of the model rather than a signal per name.
-  if (items != model->stringList()) model->setStringList(items);
-
-  // The same item when it still holds the name, else the first item that does.
-  int index = -1;
-  if (chosenIndex >= first) {
-    index = chosenIndex < items.size() && items[chosenIndex] == chosenName
-                ? chosenIndex
-                : static_cast<int>(items.indexOf(chosenName, first));
-  } else if (chosenIndex >= 0) {
-    index = chosenIndex;  // the empty item
-  }
-  combo->setCurrentIndex(index);
+  ReplaceTemplateNames(combo, names, info.leadingEmptyItem ? 1 : 0);
 
   const QString reason = names.isEmpty() ? EmptyListReason(folder_, info.file) : QString();
   combo->setPlaceholderText(reason);
@@ -380,26 +347,11 @@ ProcessionChoices Form1::ReadProcessionChoices() const {
   return ChoicesFromTexts(texts);
 }
 
-// Whatever is refused leaves the box as it was, and the balloon says why.
-void Form1::ShowBoxText(const BoxOutcome& box, QPlainTextEdit* target, QWidget* button) {
-  switch (box.refused) {
-    case BoxOutcome::Refusal::kNone:
-      SetBoxText(target, box.text);
-      break;
-    case BoxOutcome::Refusal::kTemplateTooLong:
-      ShowBalloon(button, TemplateTooLongText());
-      break;
-    case BoxOutcome::Refusal::kTextTooLong:
-      ShowBalloon(button, TooLongText(box.length));
-      break;
-  }
-}
-
 void Form1::Command1_Click() {
   // When composing fails the box keeps its text: adding the template to an old picture would
   // show something nobody asked for.
   RunOrSkip([this] {
-    ShowBoxText(
+    ShowBoxOutcome(
         PictureBoxText(ReadProcessionChoices(), FilePath(kPictureListFile), kMaxPictureLength),
         TextAA, Command1);
   });
@@ -411,7 +363,7 @@ void Form1::Command3_Click() { CopyToClipboard(BoxText(TextAA2)); }
 
 void Form1::Command4_Click() {
   RunOrSkip([this] {
-    ShowBoxText(
+    ShowBoxOutcome(
         PanelBoxText(ToU16(Combo4->currentText()), FilePath(kPanelListFile), kMaxPictureLength),
         TextAA2, Command4);
   });

@@ -18,7 +18,6 @@ class QPushButton;
 
 namespace koron {
 
-struct BoxOutcome;
 class ListWatcher;
 class StripLabel;
 
@@ -75,8 +74,6 @@ class Form1 : public QWidget {
   // Fills a template list from its file, after its leading empty item if it has one. A name that
   // was chosen and is still listed stays chosen; an empty list says why in grey.
   void FillTemplateList(TemplateList list);
-  // Puts a compose button's text in its box, or says in a balloon over the button why not.
-  static void ShowBoxText(const BoxOutcome& box, QPlainTextEdit* target, QWidget* button);
   // The path of a file of the working folder, as the core's file functions take it.
   std::string FilePath(const char* name) const;
 

@@ -10,6 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/balloon.h"
+#include "boxes/box_text.h"
+#include "composer/composer.h"
+#include "text/number_reading.h"
+
 namespace koron {
 namespace {
 
@@ -139,6 +144,24 @@ void CopyToClipboard(const QString& text) {
   auto* data = new QMimeData;
   data->setText(text);
   clipboard->setMimeData(data);
+}
+
+void ShowBoxOutcome(const BoxOutcome& outcome, QPlainTextEdit* box, QWidget* button) {
+  switch (outcome.refused) {
+    case BoxOutcome::Refusal::kNone:
+      SetBoxText(box, outcome.text);
+      break;
+    case BoxOutcome::Refusal::kTemplateTooLong:
+      ShowBalloon(button, QString::fromUtf16(
+                              u"このＡＡは長すぎます: %1 文字を超えています（上限は %1 文字）")
+                              .arg(GroupedNumber(kMaxPictureLength)));
+      break;
+    case BoxOutcome::Refusal::kTextTooLong:
+      ShowBalloon(button,
+                  QString::fromUtf16(u"ＡＡが長すぎます: %1 文字（上限は %2 文字）")
+                      .arg(GroupedNumber(outcome.length), GroupedNumber(kMaxPictureLength)));
+      break;
+  }
 }
 
 }  // namespace koron

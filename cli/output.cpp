@@ -25,6 +25,7 @@
 #include "composer/face_items.h"
 #include "posting/shift_jis_safe.h"
 #include "render/fonts.h"
+#include "cli/png_words.h"
 #include "render/text_art.h"
 #include "templates/list_file.h"
 #include "templates/named_lists.h"

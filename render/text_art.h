@@ -65,9 +65,6 @@ struct PngSaveFailure {
   QString system;
 };
 
-// One English sentence, for the command line.
-QString DescribeInEnglish(const PngSaveFailure& failure);
-
 // RenderTextArt as the bytes of a PNG file, for a front end that writes them elsewhere (into a
 // pipe, say). False, with the reason in `failure` (`path` named in it), when the picture is too
 // large, memory runs out or the encoder fails.

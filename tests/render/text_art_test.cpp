@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/png_words.h"
 #include "composer/composer.h"
 #include "posting/dot_widths.h"
 #include "posting/shift_jis_safe.h"

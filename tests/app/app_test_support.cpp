@@ -5,15 +5,15 @@
 
 namespace koron::test {
 
-ScratchDirectory::ScratchDirectory()
-    : previous_(QDir::currentPath()), dir_(std::make_unique<QTemporaryDir>()) {
-  if (dir_->isValid()) QDir::setCurrent(dir_->path());
+ScratchDirectory::ScratchDirectory() : previous_(QDir::currentPath()) {
+  if (!dir_.path().empty()) QDir::setCurrent(QFile::decodeName(dir_.path().c_str()));
 }
 
 ScratchDirectory::~ScratchDirectory() { QDir::setCurrent(previous_); }
 
 bool ScratchDirectory::IsValid() const {
-  return dir_->isValid() && QDir::currentPath() == QDir(dir_->path()).canonicalPath();
+  return !dir_.path().empty() &&
+         QDir::currentPath() == QDir(QFile::decodeName(dir_.path().c_str())).canonicalPath();
 }
 
 void WriteBytes(const QString& name, const QByteArray& bytes) {

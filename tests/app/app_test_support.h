@@ -2,13 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QTemporaryDir>
-#include <memory>
+
+#include "tests/text/scratch_dir.h"
 
 namespace koron::test {
 
-// Makes a fresh, empty directory the working directory for the lifetime of the object, so that
-// the window finds only the list and position files a test writes.
+// Makes a fresh, empty scratch directory the working directory for the lifetime of the object, so
+// that the window finds only the list and position files a test writes.
 class ScratchDirectory {
  public:
   ScratchDirectory();
@@ -20,7 +20,7 @@ class ScratchDirectory {
 
  private:
   QString previous_;
-  std::unique_ptr<QTemporaryDir> dir_;
+  testing::ScratchDir dir_;
 };
 
 // Writes `bytes` to `name` in the working directory, replacing it.

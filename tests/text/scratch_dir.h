@@ -14,14 +14,16 @@
 
 namespace koron::testing {
 
-// A fresh directory for one test, removed with everything in it afterwards.
+// The one scratch folder of the tests: a fresh directory for one test, removed with everything in
+// it afterwards. Its path is empty when it could not be made.
 class ScratchDir {
  public:
   ScratchDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "koron-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScratchDir() {
+    if (path_.empty()) return;  // never made
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }

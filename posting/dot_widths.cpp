@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "posting/code_points.h"
+#include "posting/line_composer.h"
 
 namespace koron {
 namespace {
@@ -60,11 +61,14 @@ std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
 
 std::vector<std::uint32_t> LineWidths(std::u16string_view text, AdvanceCache& advances) {
   std::vector<std::uint32_t> widths;
+  LineComposer composer;
   ForEachLine(text, [&](std::size_t begin, std::size_t end) {
-    const std::u16string_view line = text.substr(begin, end - begin);
+    const std::u16string_view line = composer.Compose(text.substr(begin, end - begin));
+    const bool marks = composer.MayHoldMarks();
     std::int64_t sum = 0;
     for (std::size_t i = 0; i < line.size();) {
       const char32_t c = NextCodePoint(line, i);
+      if (marks && IsCombiningMark(c)) continue;
       sum += advances.Advance(IsSurrogate(c) ? kReplacement : c);
     }
     const std::int64_t dots = (sum + kAdvanceUnitsPerDot - 1) / kAdvanceUnitsPerDot;

@@ -42,8 +42,9 @@ class AdvanceCache {
 // or at LF; a break at the very end starts no further line; the empty text has no lines.
 std::vector<std::u16string_view> SplitLines(std::u16string_view text);
 
-// The width in dots of each line of SplitLines(text): the sum of its code points' advances,
-// rounded up to a whole dot. A lone surrogate counts as U+FFFD.
+// The width in dots of each line of SplitLines(text): the sum of the advances of the code points
+// of its NFC (LineComposer), rounded up to a whole dot. A mark left apart adds nothing; a lone
+// surrogate counts as U+FFFD.
 std::vector<std::uint32_t> LineWidths(std::u16string_view text, AdvanceCache& advances);
 
 }  // namespace koron

@@ -25,6 +25,7 @@
 
 #include "posting/code_points.h"
 #include "posting/dot_widths.h"
+#include "posting/line_composer.h"
 #include "render/fonts.h"
 #include "text/line_writer.h"
 
@@ -120,6 +121,16 @@ int BaselineInLine() {
     return static_cast<int>(std::lround(leading + metrics.ascent()));
   }();
   return baseline;
+}
+
+// Where a mark that composes with nothing is drawn (pen units) over the character that spans
+// [base, end): a mark with an advance of its own, as the fallback faces mostly draw one inside a
+// box of its own width, has that box centred on the character; one without, drawn to the left
+// of its origin over what precedes it, stands at the character's end. With no character before
+// it (base < 0), at the pen.
+std::int64_t MarkOrigin(std::int64_t base, std::int64_t end, std::int32_t advance) {
+  if (base < 0 || advance == 0) return end;
+  return base + (end - base - advance) / 2;
 }
 
 QSize ImageSize(const std::vector<std::uint32_t>& widths) {
@@ -238,12 +249,19 @@ QImage RenderTextArt(std::u16string_view text) {
   // All glyphs of one face go into one run: a few draw calls whatever the length of the text.
   std::vector<QList<quint32>> glyphs;
   std::vector<QList<QPointF>> positions;
+  LineComposer composer;  // drawn in NFC, as LineWidths measures
   int row = 0;
-  for (std::u16string_view line : SplitLines(text)) {
+  for (std::u16string_view written : SplitLines(text)) {
+    const std::u16string_view line = composer.Compose(written);
+    const bool marks = composer.MayHoldMarks();
     const qreal y = kTextArtMargin + row * kTextArtLineHeight + baseline;
-    std::int64_t pen = 0;  // in 1/64 dot, summed exactly as LineWidths sums
+    std::int64_t pen = 0;    // in 1/64 dot, summed exactly as LineWidths sums
+    std::int64_t base = -1;  // where the last character that is no mark starts
     ForEachCodePoint(line, [&](char32_t c) {
-      const qreal x = kTextArtMargin + static_cast<qreal>(pen) / kAdvanceUnitsPerDot;
+      const bool mark = marks && IsCombiningMark(c);
+      if (!mark) base = pen;
+      const std::int64_t origin = mark ? MarkOrigin(base, pen, advances.Advance(c)) : pen;
+      const qreal x = kTextArtMargin + static_cast<qreal>(origin) / kAdvanceUnitsPerDot;
       for (const GlyphPiece& piece : shapes.Of(c)) {
         if (static_cast<std::size_t>(piece.font) >= glyphs.size()) {
           glyphs.resize(piece.font + 1);
@@ -252,7 +270,7 @@ QImage RenderTextArt(std::u16string_view text) {
         glyphs[piece.font].push_back(piece.glyph);
         positions[piece.font].push_back(QPointF(x, y) + piece.offset);
       }
-      pen += advances.Advance(c);
+      if (!mark) pen += advances.Advance(c);
     });
     ++row;
   }

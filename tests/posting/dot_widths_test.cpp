@@ -24,7 +24,8 @@ struct LineCase {
 // Advances in 1/64 dot chosen so that rounding up shows: 'a' 1.5625, 'b' 0.4375, U+3000 11.
 std::int32_t Advance64(char32_t c) {
   static const std::map<char32_t, std::int32_t> advances = {
-      {U'a', 100}, {U'b', 28}, {U'\u3000', 704}, {U'\uFFFD', 640}, {U'\U0001F600', 1000}};
+      {U'a', 100},      {U'b', 28},       {U'\u3000', 704},
+      {U'\u00E9', 320}, {U'\uFFFD', 640}, {U'\U0001F600', 1000}};
   const auto found = advances.find(c);
   return found == advances.end() ? 64 : found->second;
 }
@@ -60,7 +61,12 @@ INSTANTIATE_TEST_SUITE_P(
                  u"a\xDE00",
                  {u"\xD83D"
                   u"a\xDE00"},
-                 {22}}),
+                 {22}},
+        // Measured as composed: e + U+0301 is é; a mark that composes with nothing adds nothing,
+        // at the start of a line too. The lines themselves stay as written.
+        LineCase{"MarkComposesWithItsBase", u"e\u0301", {u"e\u0301"}, {5}},
+        LineCase{
+            "MarkLeftApartAddsNoWidth", u"\u0301b\u0301\u20DD", {u"\u0301b\u0301\u20DD"}, {1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AdvanceCache, NegativeAndOutOfRangeAnswers) {

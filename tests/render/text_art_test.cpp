@@ -185,6 +185,52 @@ TEST(RenderTextArt, GlyphStandsAtSumOfAdvancesBeforeIt) {
   EXPECT_EQ(LastInkRow(RenderTextArt(u"x\r\nA")), kTextArtMargin + 18 + 15 - 1);
 }
 
+struct MarkCase {
+  const char* name;
+  std::u16string text;
+  std::u16string like;  // composed: drawn exactly as this; apart: as this bar the mark
+  bool composes;
+  friend void PrintTo(const MarkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CombiningMarks : public ::testing::TestWithParam<MarkCase> {};
+
+// A board's browser composes a base and its mark; one that composes with nothing is drawn over
+// the character before it, within that character's cell, and moves nothing after it.
+TEST_P(CombiningMarks, MeasuredAndDrawnComposed) {
+  if (!HaveWidthCompatibleFont()) GTEST_SKIP() << NoTextArtFont();
+  const MarkCase& c = GetParam();
+  EXPECT_EQ(TextArtLineWidths(c.text), TextArtLineWidths(c.like));
+  const QImage drawn = RenderTextArt(c.text);
+  const QImage like = RenderTextArt(c.like);
+  ASSERT_EQ(drawn.size(), like.size());
+  if (c.composes) {
+    EXPECT_TRUE(drawn == like);
+    return;
+  }
+  const int cell_end = kTextArtMargin + static_cast<int>(TextArtLineWidths(c.like.substr(0, 1))[0]);
+  int first = -1;
+  int last = -1;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) {
+      if (drawn.constScanLine(y)[x] == like.constScanLine(y)[x]) continue;
+      if (first < 0 || x < first) first = x;
+      last = std::max(last, x);
+    }
+  }
+  ASSERT_GE(first, 0) << "the mark is not drawn";
+  EXPECT_GE(first, kTextArtMargin);
+  EXPECT_LT(last, cell_end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Marks, CombiningMarks,
+    ::testing::Values(MarkCase{"AcuteWithE", u"e\u0301", u"\u00E9", true},
+                      MarkCase{"VoicedMarkWithKa", u"\u304B\u3099", u"\u304C", true},
+                      MarkCase{"AcuteOverX", u"x\u0301x", u"xx", false},
+                      MarkCase{"VoicedMarkOverA", u"\u3042\u3099\u3042", u"\u3042\u3042", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(SaveTextArtPng, WritesTheRenderedPicture) {
   QTemporaryDir dir;
   const QString path = dir.filePath("koron-aa.png");

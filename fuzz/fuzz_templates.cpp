@@ -185,8 +185,8 @@ std::u16string PlainBody(const Lines& lines, const std::u16string& name) {
     if (!IsHeader(line) || NameOf(line) != name) continue;
     std::u16string body;
     while (i < lines.size() && !IsHeader(lines[i])) body += lines[i++] + u"\r\n";
-    if (i < lines.size()) ++i;  // the header that ended the entry is consumed
     if (!body.empty()) return body;
+    // The header that ended the entry is the next candidate.
   }
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include "text/line_reader.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace koron {
@@ -54,7 +55,13 @@ std::optional<std::u16string> FindTemplateBodyWithin(LineReader& reader, std::u1
   std::u16string line;
   std::string_view raw;
   bool collecting = false;
-  while (reader.NextRawLine(raw, collecting ? bytes_for(limit - body.size()) : header_bytes)) {
+  // Until the entry has a body line, the next line may also be a header of the name sought.
+  const auto max_bytes = [&] {
+    if (!collecting) return header_bytes;
+    const std::size_t room = bytes_for(limit - body.size());
+    return body.empty() ? std::max(room, header_bytes) : room;
+  };
+  while (reader.NextRawLine(raw, max_bytes())) {
     if (!collecting) {
       // A line too long to be the header sought is passed over without being read whole.
       collecting = !reader.cut() && ReadHeader(reader, raw, line) && NameOf(line) == name;
@@ -72,8 +79,9 @@ std::optional<std::u16string> FindTemplateBodyWithin(LineReader& reader, std::u1
     }
     if (header) {
       if (!body.empty()) break;
-      // An entry without body lines is passed over; the header that ended it is not a candidate.
-      collecting = false;
+      // An entry without body lines is passed over; the header that ended it is tested like any
+      // other (a cut one is longer than the name sought).
+      collecting = !reader.cut() && NameOf(line) == name;
       continue;
     }
     reader.Decode(raw, line);

@@ -66,7 +66,8 @@ const std::string kPictureList =
     "[line\nfeed]\r\n";  // a line feed inside a line is part of it
 const std::string kPanelList = "\xEF\xBB\xBF[kana]\r\n" + kKana +
                                "[heart]\r\nAA\r\nI \u2665 AA\r\n"
-                               "[nobody]\r\n";
+                               "[nobody]\r\n"
+                               "[twice]\r\n[twice]\r\ntw\r\n";
 
 // The test's own environment without a display, a platform, or the user's folders.
 std::vector<std::string> Environment(const std::string& home, std::vector<std::string> extra) {
@@ -204,6 +205,7 @@ std::vector<Row> Rows() {
        "'empty' has no body"},
       {"Show", {"--show", "kana"}, kKana},
       {"ShowWithoutBody", {"--show", "nobody"}, "", 1, "'nobody' has no body"},
+      {"ShowPastAnEmptyEntryOfTheSameName", {"--show", "twice"}, "tw\r\n"},
       {"ShowReadsThePanelList",
        {"--show", kNeko},
        "",
@@ -215,7 +217,7 @@ std::vector<Row> Rows() {
        1,
        "/sub/AAList_02.txt: no such file."},
       {"ListPictureTemplates", {"--list", "1"}, kNeko + "\nempty\n" + kInu + "\nline\u240Afeed\n"},
-      {"ListPanelTemplates", {"--list", "2"}, "kana\nheart\nnobody\n"},
+      {"ListPanelTemplates", {"--list", "2"}, "kana\nheart\nnobody\ntwice\ntwice\n"},
       {"DirForList", {"--dir", "sub", "--list", "1"}, "sub\n"},
       {"ListMissing", {"--dir", "sub", "--list", "2"}, "", 1, "/sub/AAList_02.txt: no such file."},
       {"ListAFolder",

@@ -45,8 +45,10 @@ QString ListPath(const QString& folder, const char* file) {
 
 std::string FilePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-std::string Utf8(const std::u16string& text) {
-  return QString::fromStdU16String(text).toUtf8().toStdString();
+std::string Utf8(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()))
+      .toUtf8()
+      .toStdString();
 }
 
 QString CodePointName(char32_t c) {
@@ -368,7 +370,93 @@ bool ListText(TemplateList list, const QString& folder, std::string* text, QStri
   return true;
 }
 
-bool EncodeText(const std::u16string& text, CliEncoding encoding, std::string* bytes,
+namespace {
+
+QString NoFormError(std::size_t line, char32_t c, bool written) {
+  return QStringLiteral("line %1: %2 (%3) has no form in code page 932; %4")
+      .arg(line)
+      .arg(CodePointName(c), QString::fromUcs4(&c, 1),
+           written ? QStringLiteral("the output stops before it.")
+                   : QStringLiteral("nothing written."));
+}
+
+// Line breaks as EncodeCp932 counts them: CR LF, CR and LF each end a line.
+std::size_t LineBreaks(std::u16string_view text) {
+  std::size_t breaks = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    breaks += text[i] == u'\r' || (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'));
+  }
+  return breaks;
+}
+
+// What --show writes is held back up to this size, so that a failure part way (a character code
+// page 932 lacks, a read error) leaves the output empty, as for any text the window could show.
+// A longer body is written as it is read, so that its length costs no memory; such a failure
+// then ends the output where it stands.
+constexpr std::size_t kHeldOutputBytes = std::size_t{16} << 20;
+constexpr std::size_t kStreamedWriteBytes = std::size_t{1} << 20;
+
+int ShowStreamed(const CliOptions& options, const QString& folder) {
+  const QString path = ListPath(folder, kPanelListFile);
+  LineReader reader;
+  const ListFileProblem problem = OpenListFile(reader, FilePath(path));
+  if (problem != ListFileProblem::kNone) return Fail(ListFileError(problem, path));
+  std::string pending;
+  bool written = false;
+  bool writeFailed = false;
+  QString error;
+  std::size_t line = 1;  // of the body, where the piece begins
+  const auto take = [&](std::u16string_view piece) {
+    // Pieces never part a surrogate pair, nor a CR from its LF.
+    std::string bytes;
+    if (options.encoding == CliEncoding::Cp932) {
+      Cp932Encoding encoded = EncodeCp932(piece);
+      if (!encoded.ok) {
+        error = NoFormError(line + encoded.line - 1, encoded.unmapped, written);
+        // What comes before the character is written when the output has begun. The first
+        // place its code units stand is where it is: nothing earlier was missing.
+        const char32_t c = encoded.unmapped;
+        const char16_t units[2] = {static_cast<char16_t>(c < 0x10000 ? c : 0xD7C0 + (c >> 10)),
+                                   static_cast<char16_t>(0xDC00 + (c & 0x3FF))};
+        const std::size_t at = piece.find(std::u16string_view(units, c < 0x10000 ? 1 : 2));
+        pending += EncodeCp932(piece.substr(0, at)).bytes;
+        return false;
+      }
+      bytes = std::move(encoded.bytes);
+    } else if (!EncodeText(piece, options.encoding, &bytes, &error)) {
+      return false;
+    }
+    line += LineBreaks(piece);
+    if (pending.capacity() < kHeldOutputBytes)
+      pending.reserve(kHeldOutputBytes + kHeldOutputBytes / 16);
+    pending += bytes;
+    if (pending.size() < (written ? kStreamedWriteBytes : kHeldOutputBytes)) return true;
+    written = true;
+    if (!WriteStandardOutput(pending, &error)) {
+      writeFailed = true;
+      return false;
+    }
+    pending.clear();
+    return true;
+  };
+  const BodyLookup found = StreamTemplateBody(reader, ToU16(options.showName), take);
+  // A failure after the output has begun ends it where it stands.
+  if ((!error.isEmpty() || reader.failed()) && written && !writeFailed) {
+    QString writeError;
+    if (!WriteStandardOutput(pending, &writeError)) return Fail(writeError);
+  }
+  if (!error.isEmpty()) return Fail(error);
+  if (reader.failed()) return Fail(ListFileError(ListFileProblem::kReadFailed, path));
+  if (found == BodyLookup::kNone) {
+    ExplainNoBody(options.showName, path, &error);
+    return Fail(error);
+  }
+  return Write(pending);
+}
+
+}  // namespace
+
+bool EncodeText(std::u16string_view text, CliEncoding encoding, std::string* bytes,
                 QString* error) {
   switch (encoding) {
     case CliEncoding::Utf8:
@@ -385,10 +473,7 @@ bool EncodeText(const std::u16string& text, CliEncoding encoding, std::string* b
     *bytes = std::move(encoded.bytes);
     return true;
   }
-  const char32_t c = encoded.unmapped;
-  *error = QStringLiteral("line %1: %2 (%3) has no form in code page 932; nothing written.")
-               .arg(encoded.line)
-               .arg(CodePointName(c), QString::fromUcs4(&c, 1));
+  *error = NoFormError(encoded.line, encoded.unmapped, false);
   return false;
 }
 
@@ -400,6 +485,10 @@ int RunOutput(const CliOptions& options, const QString& folder) {
     return Write(names);
   }
 
+  // A body is written as it is read; its widths and its picture need it whole.
+  if (options.action == CliAction::Show && !options.widths && options.pngFile.isEmpty()) {
+    return ShowStreamed(options, folder);
+  }
   const CliText text = options.action == CliAction::Print ? PrintText(options, folder)
                                                           : ShowText(options.showName, folder);
   if (!text.ok) return Fail(text.error);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 #include "cli/options.h"
 
@@ -31,8 +32,7 @@ bool ListText(TemplateList list, const QString& folder, std::string* text, QStri
 
 // The bytes of `text` in `encoding`; false, with the character and its line in `error`, when
 // code page 932 has no form for a character.
-bool EncodeText(const std::u16string& text, CliEncoding encoding, std::string* bytes,
-                QString* error);
+bool EncodeText(std::u16string_view text, CliEncoding encoding, std::string* bytes, QString* error);
 
 // Carries out --print, --show or --list: the text (or its widths, or a PNG file) and messages on
 // standard error. Returns the exit status.

@@ -172,7 +172,9 @@ std::u16string NameOf(const std::u16string& line) { return line.substr(1, line.s
 std::vector<std::u16string> PlainNames(const Lines& lines) {
   std::vector<std::u16string> names;
   for (const std::u16string& line : lines) {
-    if (IsHeader(line)) names.push_back(NameOf(line));
+    if (IsHeader(line) && line.size() - 2 <= koron::kMaxTemplateNameLength) {
+      names.push_back(NameOf(line));
+    }
   }
   return names;
 }
@@ -185,8 +187,8 @@ std::u16string PlainBody(const Lines& lines, const std::u16string& name) {
     if (!IsHeader(line) || NameOf(line) != name) continue;
     std::u16string body;
     while (i < lines.size() && !IsHeader(lines[i])) body += lines[i++] + u"\r\n";
-    if (i < lines.size()) ++i;  // the header that ended the entry is consumed
     if (!body.empty()) return body;
+    // The header that ended the entry is the next candidate.
   }
   return {};
 }
@@ -247,7 +249,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     koron::LineReader one(chunk);
     Check(one.OpenBytes(bytes));
     const std::u16string sought = names.empty() ? u"a" : names.back();
-    Check(Same(koron::FindTemplateBody(one, sought), PlainBody(plain.lines, sought)));
+    const std::u16string body = PlainBody(plain.lines, sought);
+    Check(Same(koron::FindTemplateBody(one, sought), body));
+    // Lines longer than the pieces are handed over part by part, across chunk boundaries.
+    koron::LineReader pieces(chunk);
+    Check(pieces.OpenBytes(bytes));
+    std::u16string streamed;
+    koron::StreamTemplateBody(
+        pieces, sought,
+        [&](std::u16string_view piece) {
+          streamed += piece;
+          return true;
+        },
+        1 + data[2] % 4 * 700);
+    Check(!pieces.failed() && Same(streamed, body));
     return 0;
   }
 
@@ -265,6 +280,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (i == 0) {
       koron::LineReader tiny(chunk);
       Check(tiny.OpenBytes(bytes) && Same(koron::FindTemplateBody(tiny, sought[i]), body));
+      // Streamed in pieces of a few bytes, which cut characters and sequences anywhere.
+      koron::LineReader pieces(chunk);
+      Check(pieces.OpenBytes(bytes));
+      std::u16string streamed;
+      const koron::BodyLookup found = koron::StreamTemplateBody(
+          pieces, sought[i],
+          [&](std::u16string_view piece) {
+            streamed += piece;
+            return !piece.empty();
+          },
+          1 + size % 5);
+      Check(!pieces.failed() && Same(streamed, body) &&
+            (found == koron::BodyLookup::kFound) == !body.empty());
     }
     // Within limits around the body's length, and small ones that cut long lines short.
     const std::uint64_t length = body.size();

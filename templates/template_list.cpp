@@ -2,6 +2,7 @@
 
 #include "text/line_reader.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace koron {
@@ -26,62 +27,99 @@ std::u16string_view NameOf(const std::u16string& header) {
   return std::u16string_view(header).substr(1, header.size() - 2);
 }
 
+// Neither encoding gives less than one code unit for three bytes, so a line of more bytes than
+// three times the code units it may have is known to be too long without converting it.
+std::size_t BytesFor(std::uint64_t units) {
+  return units >= std::numeric_limits<std::size_t>::max() / 3
+             ? std::numeric_limits<std::size_t>::max()
+             : static_cast<std::size_t>(units) * 3;
+}
+
 }  // namespace
 
 std::vector<std::u16string> ListTemplateNames(LineReader& reader) {
   std::vector<std::u16string> names;
   std::u16string line;
   std::string_view raw;
-  while (reader.NextRawLine(raw)) {
-    if (ReadHeader(reader, raw, line)) names.emplace_back(NameOf(line));
+  while (reader.NextRawLine(raw, BytesFor(kMaxTemplateNameLength + 2))) {
+    // A cut line is too long to give a name that is listed; it is read past, not held.
+    if (reader.cut()) continue;
+    if (ReadHeader(reader, raw, line) && line.size() - 2 <= kMaxTemplateNameLength) {
+      names.emplace_back(NameOf(line));
+    }
   }
   if (reader.failed()) return {};
   return names;
 }
 
-std::optional<std::u16string> FindTemplateBodyWithin(LineReader& reader, std::u16string_view name,
-                                                     std::uint64_t limit) {
-  std::u16string body;
-  if (name.empty()) return body;  // never looked up, though "[]" names it
-  // Neither encoding gives less than one code unit for three bytes, so a line of more bytes than
-  // three times the code units it may have is known to be too long without converting it.
-  const auto bytes_for = [](std::uint64_t units) {
-    return units >= std::numeric_limits<std::size_t>::max() / 3
-               ? std::numeric_limits<std::size_t>::max()
-               : static_cast<std::size_t>(units) * 3;
-  };
-  const std::size_t header_bytes = bytes_for(name.size() + 2);
+BodyLookup StreamTemplateBody(LineReader& reader, std::u16string_view name,
+                              const std::function<bool(std::u16string_view)>& take,
+                              std::size_t piece_bytes) {
+  if (name.empty()) return BodyLookup::kNone;  // never looked up, though "[]" names it
+  const std::size_t header_bytes = BytesFor(name.size() + 2);
+  piece_bytes = std::max<std::size_t>(piece_bytes, 1);
   std::u16string line;
   std::string_view raw;
   bool collecting = false;
-  while (reader.NextRawLine(raw, collecting ? bytes_for(limit - body.size()) : header_bytes)) {
-    if (!collecting) {
-      // A line too long to be the header sought is passed over without being read whole.
-      collecting = !reader.cut() && ReadHeader(reader, raw, line) && NameOf(line) == name;
-      continue;
-    }
-    bool header;
-    if (reader.cut()) {
-      header = raw.front() == '[' && reader.CutLineEndsWith(']');
-      if (!header) {
-        if (reader.failed()) break;
-        return std::nullopt;  // a body line longer than all the room left
-      }
-    } else {
+  bool found = false;  // a body line was handed over
+  // Until the entry has a body line, the next line may also be a header of the name sought.
+  const auto max_bytes = [&] {
+    if (!collecting) return header_bytes;
+    return found ? piece_bytes : std::max(piece_bytes, header_bytes);
+  };
+  while (reader.NextRawLine(raw, max_bytes())) {
+    bool header = false;
+    if (!reader.cut()) {
       header = ReadHeader(reader, raw, line);
+    } else if (collecting) {
+      // Whether a long line ends the body is known only at its end, which is read ahead to.
+      header = raw.front() == '[' && reader.PeekCutLineEndsWith(']');
     }
-    if (header) {
-      if (!body.empty()) break;
-      // An entry without body lines is passed over; the header that ended it is not a candidate.
-      collecting = false;
+    if (reader.failed()) break;
+    if (!collecting || header) {
+      if (header && found) break;
+      // A line too long to be the header sought is passed over without being read whole. The
+      // header that ends an entry without body lines is tested like any other.
+      collecting = header && !reader.cut() && NameOf(line) == name;
       continue;
     }
-    reader.Decode(raw, line);
+    found = true;
+    if (!reader.cut()) {
+      reader.Decode(raw, line);
+      if (reader.failed()) break;
+      line += u"\r\n";
+      if (!take(line)) return BodyLookup::kStopped;
+      continue;
+    }
+    // A long line goes over part by part; its last part is known only once no piece is left.
+    std::string_view part = raw;
+    bool first = true;
+    do {
+      reader.DecodePart(part, first, false, line);
+      first = false;
+      if (reader.failed()) break;
+      if (!line.empty() && !take(line)) return BodyLookup::kStopped;
+    } while (reader.NextCutPiece(part));
     if (reader.failed()) break;
-    if (line.size() + 2 > limit - body.size()) return std::nullopt;
-    body += line;
-    body += u"\r\n";
+    reader.DecodePart({}, false, true, line);
+    if (reader.failed()) break;
+    line += u"\r\n";
+    if (!take(line)) return BodyLookup::kStopped;
   }
+  return found ? BodyLookup::kFound : BodyLookup::kNone;
+}
+
+std::optional<std::u16string> FindTemplateBodyWithin(LineReader& reader, std::u16string_view name,
+                                                     std::uint64_t limit) {
+  std::u16string body;
+  bool too_long = false;
+  const auto take = [&](std::u16string_view piece) {
+    too_long = piece.size() > limit - body.size();
+    if (!too_long) body += piece;
+    return !too_long;
+  };
+  // A body past the limit is refused without reading or holding the rest.
+  if (StreamTemplateBody(reader, name, take) == BodyLookup::kStopped) return std::nullopt;
   if (reader.failed()) return std::u16string();
   return body;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,8 +17,13 @@ class LineReader;
 inline constexpr char kPictureListFile[] = "AAList_01.txt";
 inline constexpr char kPanelListFile[] = "AAList_02.txt";
 
-// Names of all header lines ("[name]") of a template list file, in file order. A file that
-// cannot be read gives no names.
+// The longest name that is listed, as long as the longest text a box takes. A longer header is
+// passed over without being held: nobody picks such a name from a list, and reading it whole
+// would cost memory in the length of a line.
+inline constexpr std::size_t kMaxTemplateNameLength = 200'000;
+
+// Names of all header lines ("[name]") of a template list file, in file order, but those longer
+// than kMaxTemplateNameLength. A file that cannot be read gives no names.
 std::vector<std::u16string> ListTemplateNames(const std::string& path);
 
 // Body of the first entry called `name` that has at least one line: its lines, each followed by
@@ -29,6 +36,17 @@ std::u16string FindTemplateBody(const std::string& path, std::u16string_view nam
 // is the empty string, as above.
 std::optional<std::u16string> FindTemplateBodyWithin(const std::string& path,
                                                      std::u16string_view name, std::uint64_t limit);
+
+// The lookup of FindTemplateBody, handing the body to `take` as it is read rather than holding
+// it: piece by piece in file order, a piece being a line, or part of a line longer than
+// `piece_bytes`, with the CR LF after each line at the end of its last piece. So no line is held
+// whole, whatever its length. `take` returns false to stop. After a read error (the reader's
+// failed()) the pieces handed over so far are not to be trusted.
+enum class BodyLookup { kFound, kNone, kStopped };
+inline constexpr std::size_t kBodyPieceBytes = 64 * 1024;
+BodyLookup StreamTemplateBody(LineReader& reader, std::u16string_view name,
+                              const std::function<bool(std::u16string_view)>& take,
+                              std::size_t piece_bytes = kBodyPieceBytes);
 
 // The same, on a reader already opened (on a file or on bytes in memory); each reads it to the
 // end, or until the body is found.

@@ -93,8 +93,7 @@ LineReader::~LineReader() { Close(); }
 void LineReader::Close() noexcept {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (converter_ != nullptr) ucnv_close(converter_);
-  converter_ = nullptr;
+  converter_.reset();
   memory_ = {};
   from_memory_ = false;
   open_ = false;
@@ -105,6 +104,8 @@ void LineReader::Close() noexcept {
   read_allowance_ = kNoSizeLimit;
   begin_ = end_ = 0;
   cut_ = false;
+  cut_given_ = 0;
+  converter_fresh_ = true;
 }
 
 bool LineReader::Open(const std::string& path, std::uint64_t max_size) noexcept {
@@ -161,9 +162,10 @@ bool LineReader::Begin() noexcept {
   }
   Decide(head);
   UErrorCode error = U_ZERO_ERROR;
-  converter_ = ucnv_open(utf8_ ? kUtf8 : kCp932ConverterName, &error);
+  converter_ = OpenConverter(utf8_ ? kUtf8 : kCp932ConverterName, &error);
   if (U_SUCCESS(error)) {
-    ucnv_setToUCallBack(converter_, WriteReplacementCharacter, nullptr, nullptr, nullptr, &error);
+    ucnv_setToUCallBack(converter_.get(), WriteReplacementCharacter, nullptr, nullptr, nullptr,
+                        &error);
   }
   if (U_FAILURE(error)) {
     Close();
@@ -244,11 +246,11 @@ bool LineReader::Refill() noexcept {
   return true;
 }
 
-const char* LineReader::FindTerminator(std::size_t from) const noexcept {
-  if (from >= end_) return nullptr;
-  const char* start = buffer_.data() + from;
-  std::size_t length = end_ - from;
-  if (lf_ends_lines_) {
+namespace {
+
+// The first byte of `length` at `start` that ends a line, or nullptr.
+const char* FindTerminatorIn(const char* start, std::size_t length, bool lf_ends_lines) noexcept {
+  if (lf_ends_lines) {
     // Such files rarely hold a CR at all, so the CR is sought only before the first LF.
     const void* lf = std::memchr(start, '\n', length);
     if (lf != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
@@ -256,6 +258,13 @@ const char* LineReader::FindTerminator(std::size_t from) const noexcept {
     return static_cast<const char*>(cr != nullptr ? cr : lf);
   }
   return static_cast<const char*>(std::memchr(start, '\r', length));
+}
+
+}  // namespace
+
+const char* LineReader::FindTerminator(std::size_t from) const noexcept {
+  if (from >= end_) return nullptr;
+  return FindTerminatorIn(buffer_.data() + from, end_ - from, lf_ends_lines_);
 }
 
 void LineReader::SkipTerminator(std::size_t at) noexcept {
@@ -295,9 +304,8 @@ bool LineReader::NextRawLine(std::string_view& line, std::size_t max_bytes) noex
     if (whole ? length > max_bytes : scanned > max_bytes) {
       cut_ = true;
       cut_scanned_ = whole ? length : scanned;
-      cut_last_ = 0;
-      cut_last_paired_ = false;
-      cut_lead_run_ = 0;
+      cut_given_ = max_bytes + 1;
+      cut_end_ = CutEnd();
       line = std::string_view(data + begin_, max_bytes + 1);
       return true;
     }
@@ -315,7 +323,7 @@ bool LineReader::NextRawLine(std::string_view& line, std::size_t max_bytes) noex
   }
 }
 
-void LineReader::NoteCutBytes(std::string_view bytes) noexcept {
+void LineReader::NoteCutBytes(std::string_view bytes, CutEnd& end) const noexcept {
   if (bytes.empty()) return;
   // Code page 932 pairs a lead byte with the next byte in the trail range. A maximal run of lead
   // bytes starts on a character boundary (the byte before it cannot begin a pair), so the last
@@ -326,10 +334,15 @@ void LineReader::NoteCutBytes(std::string_view bytes) noexcept {
     ++run;
     --i;
   }
-  if (i == 0) run += cut_lead_run_;
-  cut_last_ = static_cast<unsigned char>(bytes.back());
-  cut_last_paired_ = !utf8_ && IsCp932TrailByte(cut_last_) && run % 2 == 1;
-  cut_lead_run_ = IsCp932LeadByte(cut_last_) ? (run + 1) % 2 : 0;
+  if (i == 0) run += end.lead_run;
+  end.last = static_cast<unsigned char>(bytes.back());
+  end.last_paired = !utf8_ && IsCp932TrailByte(end.last) && run % 2 == 1;
+  end.lead_run = IsCp932LeadByte(end.last) ? (run + 1) % 2 : 0;
+}
+
+bool LineReader::EndsWith(const CutEnd& end, char c) const noexcept {
+  return static_cast<unsigned char>(c) < 0x80 && end.last == static_cast<unsigned char>(c) &&
+         !end.last_paired;
 }
 
 bool LineReader::FinishCutLine() noexcept {
@@ -338,7 +351,7 @@ bool LineReader::FinishCutLine() noexcept {
     const char* found = FindTerminator(begin_ + cut_scanned_);
     if (found != nullptr) {
       const std::size_t at = static_cast<std::size_t>(found - data);
-      NoteCutBytes(std::string_view(data + begin_, at - begin_));
+      NoteCutBytes(std::string_view(data + begin_, at - begin_), cut_end_);
       if (*found == '\n' || at + 1 < end_ || at_eof_) {
         SkipTerminator(at);
         cut_ = false;
@@ -346,7 +359,7 @@ bool LineReader::FinishCutLine() noexcept {
       }
       begin_ = at;  // the CR waits for the next chunk
     } else {
-      NoteCutBytes(std::string_view(data + begin_, end_ - begin_));
+      NoteCutBytes(std::string_view(data + begin_, end_ - begin_), cut_end_);
       begin_ = end_;
       if (at_eof_) {
         cut_ = false;
@@ -364,8 +377,97 @@ bool LineReader::FinishCutLine() noexcept {
 
 bool LineReader::CutLineEndsWith(char c) noexcept {
   if (!cut_ || !FinishCutLine()) return false;
-  return static_cast<unsigned char>(c) < 0x80 && cut_last_ == static_cast<unsigned char>(c) &&
-         !cut_last_paired_;
+  return EndsWith(cut_end_, c);
+}
+
+bool LineReader::NextCutPiece(std::string_view& piece) noexcept {
+  if (!cut_ || failed_) return false;
+  // What was handed out is dropped, so that the buffer never holds more than a chunk of it.
+  begin_ += cut_given_;
+  cut_scanned_ = cut_scanned_ > cut_given_ ? cut_scanned_ - cut_given_ : 0;
+  cut_given_ = 0;
+  for (;;) {
+    const char* data = buffer_.data();
+    const char* found = FindTerminator(begin_ + cut_scanned_);
+    std::size_t length = end_ - begin_;
+    bool decided = at_eof_;  // whether the line ends after these bytes
+    if (found != nullptr) {
+      const std::size_t at = static_cast<std::size_t>(found - data);
+      length = at - begin_;
+      // A CR at the end of the buffer may still be followed by a LF in the next chunk.
+      decided = *found == '\n' || at + 1 < end_ || at_eof_;
+    }
+    if (length > 0) {
+      piece = std::string_view(data + begin_, length);
+      cut_given_ = length;
+      cut_scanned_ = length;
+      return true;
+    }
+    if (decided) {
+      if (found != nullptr) SkipTerminator(static_cast<std::size_t>(found - data));
+      cut_ = false;
+      cut_scanned_ = 0;
+      return false;
+    }
+    Refill();
+    if (failed_) {
+      cut_ = false;
+      return false;
+    }
+  }
+}
+
+bool LineReader::PeekCutLineEndsWith(char c) noexcept {
+  if (!cut_ || failed_) return false;
+  CutEnd end;
+  const char* data = buffer_.data();
+  const char* found = FindTerminator(begin_ + cut_scanned_);
+  if (found != nullptr) {
+    NoteCutBytes(std::string_view(data + begin_, static_cast<std::size_t>(found - data) - begin_),
+                 end);
+    return EndsWith(end, c);
+  }
+  NoteCutBytes(std::string_view(data + begin_, end_ - begin_), end);
+  if (at_eof_) return EndsWith(end, c);
+  // Beyond the buffer: bytes in memory are looked at where they are, a file is read at its
+  // offset without moving it.
+  std::vector<char> ahead;
+  off_t offset = 0;
+  if (!from_memory_) {
+    offset = ::lseek(fd_, 0, SEEK_CUR);
+    try {
+      ahead.resize(chunk_size_);
+    } catch (const std::bad_alloc&) {
+      Fail();
+      return false;
+    }
+    if (offset < 0) {
+      Fail();
+      return false;
+    }
+  }
+  std::string_view rest = memory_;
+  for (;;) {
+    std::string_view bytes;
+    if (from_memory_) {
+      bytes = rest.substr(0, chunk_size_);
+      rest.remove_prefix(bytes.size());
+    } else {
+      const ssize_t count = ::pread(fd_, ahead.data(), ahead.size(), offset);
+      if (count < 0) {
+        if (errno == EINTR) continue;
+        Fail();
+        return false;
+      }
+      offset += count;
+      bytes = std::string_view(ahead.data(), static_cast<std::size_t>(count));
+    }
+    if (bytes.empty()) return EndsWith(end, c);
+    const char* stop = FindTerminatorIn(bytes.data(), bytes.size(), lf_ends_lines_);
+    if (stop != nullptr) bytes = bytes.substr(0, static_cast<std::size_t>(stop - bytes.data()));
+    NoteCutBytes(bytes, end);
+    if (stop != nullptr) return EndsWith(end, c);
+  }
 }
 
 bool LineReader::NextLine(std::u16string& line) noexcept {
@@ -378,9 +480,15 @@ bool LineReader::NextLine(std::u16string& line) noexcept {
   return !failed_;
 }
 
-bool LineReader::DecodePiece(std::string_view piece, std::u16string& out) noexcept {
-  if (piece.empty()) return true;
-  ucnv_resetToUnicode(converter_);
+bool LineReader::DecodePiece(std::string_view piece, std::u16string& out, bool reset,
+                             bool flush) noexcept {
+  if (reset) {
+    ucnv_resetToUnicode(converter_.get());
+    converter_fresh_ = true;
+  }
+  // An empty piece still ends a sequence that an earlier part left open.
+  if (piece.empty() && (converter_fresh_ || !flush)) return true;
+  converter_fresh_ = flush;
   std::size_t written = out.size();
   const char* source = piece.data();
   const char* const source_end = piece.data() + piece.size();
@@ -395,7 +503,8 @@ bool LineReader::DecodePiece(std::string_view piece, std::u16string& out) noexce
     UChar* target = reinterpret_cast<UChar*>(out.data()) + written;
     UChar* const target_start = target;
     UErrorCode error = U_ZERO_ERROR;
-    ucnv_toUnicode(converter_, &target, target + room, &source, source_end, nullptr, true, &error);
+    ucnv_toUnicode(converter_.get(), &target, target + room, &source, source_end, nullptr, flush,
+                   &error);
     written += static_cast<std::size_t>(target - target_start);
     if (error == U_BUFFER_OVERFLOW_ERROR) {
       room = room * 2;
@@ -407,8 +516,17 @@ bool LineReader::DecodePiece(std::string_view piece, std::u16string& out) noexce
 }
 
 void LineReader::Decode(std::string_view raw, std::u16string& out) noexcept {
+  DecodePart(raw, true, true, out);
+}
+
+void LineReader::DecodePart(std::string_view raw, bool first, bool last,
+                            std::u16string& out) noexcept {
   out.clear();
   if (converter_ == nullptr) return;
+  if (first) {
+    ucnv_resetToUnicode(converter_.get());  // a line given up part way leaves nothing behind
+    converter_fresh_ = true;
+  }
   unsigned high = 0;
   bool swapped = false;
   for (char c : raw) {
@@ -417,25 +535,27 @@ void LineReader::Decode(std::string_view raw, std::u16string& out) noexcept {
     swapped |= IsSwappedControl(byte);
   }
   try {
-    if (high == 0) {
+    if (high == 0 && converter_fresh_) {
       // Plain ASCII reads the same in both encodings: no converter needed.
       out.assign(raw.begin(), raw.end());
       return;
     }
     bool ok = true;
     if (utf8_ || !swapped) {
-      ok = DecodePiece(raw, out);
+      ok = DecodePiece(raw, out, first, last);
     } else {
       // The line is split at the swapped control bytes, which are copied unchanged.
       std::size_t start = 0;
+      bool reset = first;
       for (std::size_t i = 0; i < raw.size() && ok; ++i) {
         const auto byte = static_cast<unsigned char>(raw[i]);
         if (!IsSwappedControl(byte)) continue;
-        ok = DecodePiece(raw.substr(start, i - start), out);
+        ok = DecodePiece(raw.substr(start, i - start), out, reset, true);
         out.push_back(static_cast<char16_t>(byte));
         start = i + 1;
+        reset = true;
       }
-      if (ok) ok = DecodePiece(raw.substr(start), out);
+      if (ok) ok = DecodePiece(raw.substr(start), out, reset, last);
     }
     if (!ok) {
       out.clear();

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-struct UConverter;
+#include "text/icu_converter.h"
 
 namespace koron {
 
@@ -72,11 +72,24 @@ class LineReader {
   // no line was cut or reading fails (then failed() is set).
   bool CutLineEndsWith(char c) noexcept;
 
+  // The rest of the cut line, after the bytes `line` held, in pieces of what the buffer holds:
+  // each is valid until the next call. False once the line is over. CutLineEndsWith and
+  // PeekCutLineEndsWith can no longer tell its end after this.
+  bool NextCutPiece(std::string_view& piece) noexcept;
+
+  // What CutLineEndsWith tells, found by reading ahead without moving on: the cut line's bytes
+  // can still be had from NextCutPiece afterwards. False as well when reading fails.
+  bool PeekCutLineEndsWith(char c) noexcept;
+
   // The next line, converted.
   bool NextLine(std::u16string& line) noexcept;
 
   // Converts the bytes of a line this reader returned. On failure `out` is empty and failed() set.
   void Decode(std::string_view raw, std::u16string& out) noexcept;
+
+  // Converts a line handed out in parts (a cut line's first bytes, then its pieces) into the code
+  // units Decode gives for the whole line: `first` on its first part, `last` on its last.
+  void DecodePart(std::string_view raw, bool first, bool last, std::u16string& out) noexcept;
 
   // True when the lines ended because of an error rather than the end of the file.
   bool failed() const noexcept { return failed_; }
@@ -97,10 +110,18 @@ class LineReader {
   const char* FindTerminator(std::size_t from) const noexcept;
   // Moves past the terminator that begins at `at`.
   void SkipTerminator(std::size_t at) noexcept;
+  // What is known of the end of a cut line from the bytes seen so far.
+  struct CutEnd {
+    unsigned char last = 0;
+    bool last_paired = false;  // the last byte may be the second half of a double-byte one
+    std::size_t lead_run = 0;  // code page 932 lead bytes ending the bytes seen, mod 2
+  };
   // Takes note of bytes of a cut line that are read past.
-  void NoteCutBytes(std::string_view bytes) noexcept;
+  void NoteCutBytes(std::string_view bytes, CutEnd& end) const noexcept;
+  bool EndsWith(const CutEnd& end, char c) const noexcept;
   bool FinishCutLine() noexcept;
-  bool DecodePiece(std::string_view piece, std::u16string& out) noexcept;
+  // Converts `piece` behind `out`; `reset` starts afresh, `flush` ends a sequence left open.
+  bool DecodePiece(std::string_view piece, std::u16string& out, bool reset, bool flush) noexcept;
 
   std::size_t chunk_size_;
   int fd_ = -1;
@@ -118,10 +139,10 @@ class LineReader {
   // A cut line: bytes after begin_ known to hold no terminator, and what was seen of its end.
   bool cut_ = false;
   std::size_t cut_scanned_ = 0;
-  unsigned char cut_last_ = 0;
-  bool cut_last_paired_ = false;  // the last byte may be the second half of a double-byte one
-  std::size_t cut_lead_run_ = 0;  // code page 932 lead bytes ending the bytes seen, mod 2
-  UConverter* converter_ = nullptr;
+  std::size_t cut_given_ = 0;  // bytes after begin_ already handed out
+  CutEnd cut_end_;
+  bool converter_fresh_ = true;  // no part of a sequence is left in the converter
+  Converter converter_;
 };
 
 }  // namespace koron

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@ struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
   std::string err;
+  long peakKiB = -1;  // the program's peak resident memory (its VmHWM when it ended)
 };
 
 // A run that hangs is ended by SIGALRM (status 142) rather than stalling every test after it.
@@ -91,7 +93,8 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     }
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  rusage usage{};
+  if (::wait4(pid, &status, 0, &usage) == pid) result.peakKiB = usage.ru_maxrss;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,12 +87,27 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FileCase{"EmptyFile", "", {}, u"a", u""},
         FileCase{"HeaderOnLastLineHasNoBody", "[a]\r\n[a]", {u"a", u"a"}, u"a", u""},
-        FileCase{"EmptyBodyPassedOverThenFound", "[a]\r\n[a]\r\nx", {u"a", u"a"}, u"a", u""},
-        FileCase{"EndingHeaderIsNotACandidate",
+        // The header that ends an entry without body lines is a candidate too, however many
+        // headers of the name stand together.
+        FileCase{"OneHeader", "[a]\r\nx", {u"a"}, u"a", u"x\r\n"},
+        FileCase{"TwoAdjacentHeaders", "[a]\r\n[a]\r\nx", {u"a", u"a"}, u"a", u"x\r\n"},
+        FileCase{
+            "ThreeAdjacentHeaders", "[a]\r\n[a]\r\n[a]\r\nx", {u"a", u"a", u"a"}, u"a", u"x\r\n"},
+        FileCase{"FourAdjacentHeaders",
+                 "[a]\r\n[a]\r\n[a]\r\n[a]\r\nx",
+                 {u"a", u"a", u"a", u"a"},
+                 u"a",
+                 u"x\r\n"},
+        FileCase{"EndingHeaderIsACandidate",
                  "[a]\r\n[a]\r\ny\r\n[a]\r\nz",
                  {u"a", u"a", u"a"},
                  u"a",
-                 u"z\r\n"},
+                 u"y\r\n"},
+        FileCase{"OtherNamesBetween",
+                 "[a]\r\n[b]\r\n[a]\r\n[a]\r\n[b]\r\nx\r\n[a]\r\ny",
+                 {u"a", u"b", u"a", u"a", u"b", u"a"},
+                 u"a",
+                 u"y\r\n"},
         FileCase{"BracketsAloneNameTheEmptyName", "[]\r\nx", {u""}, u"x", u""},
         FileCase{"NothingTrimmed", "[ a ]\r\nx\r\n[a]\r\ny", {u" a ", u"a"}, u" a ", u"x\r\n"},
         FileCase{"InnerBracketsBelongToName", "[[a]]\r\nx", {u"[a]"}, u"[a]", u"x\r\n"},
@@ -163,6 +179,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"a", std::u16string(5000, u'b')},
                  u"a",
                  u"x\r\n"},
+        // A name past the length that is listed is still looked up.
+        FileCase{"NamesListedUpToTheirLimit",
+                 "[" + std::string(kMaxTemplateNameLength, 'n') + "]\r\nx\r\n[" +
+                     std::string(kMaxTemplateNameLength + 1, 'n') + "]\r\ny",
+                 {std::u16string(kMaxTemplateNameLength, u'n')},
+                 std::u16string(kMaxTemplateNameLength + 1, u'n'),
+                 u"y\r\n"},
         FileCase{"LongLineWithBracketHalfIsBody",
                  "[a]\r\nx\r\n[" + std::string(5000, 'b') + "\x81]\r\n[b]",
                  {u"a", u"b"},
@@ -185,6 +208,25 @@ TEST(TemplateFile, HugeBodyIsRefusedEarly) {
     const long growth = testing::PeakMemoryGrowthKiB(
         [&path] { return FindTemplateBodyWithin(path, u"a", kLimit) == std::nullopt; });
     EXPECT_GE(growth, 0) << path << " gave a body";
+    EXPECT_LT(growth, 16 * 1024) << path;
+  }
+}
+
+// Names are read from lines of any length without holding them; a header too long to give a
+// usable name is passed over.
+TEST(TemplateFile, LongLinesAreListedWithoutHoldingThem) {
+  ScratchDir dir;
+  constexpr std::uint64_t kLong = std::uint64_t{200} << 20;
+  const std::string plain = dir.Write("plain.txt", "[a]\r\nx\r\n");
+  std::filesystem::resize_file(plain, kLong);
+  const std::string header = dir.Write("header.txt", "[a]\r\n[");
+  std::filesystem::resize_file(header, kLong);
+  std::ofstream(header, std::ios::app) << "]\r\n[b]";
+  for (const auto& [path, names] :
+       {std::pair(plain, Names{u"a"}), std::pair(header, Names{u"a", u"b"})}) {
+    const long growth =
+        testing::PeakMemoryGrowthKiB([&] { return ListTemplateNames(path) == names; });
+    EXPECT_GE(growth, 0) << path << " gave other names";
     EXPECT_LT(growth, 16 * 1024) << path;
   }
 }

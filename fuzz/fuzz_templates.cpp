@@ -20,6 +20,7 @@
 
 #include "templates/template_list.h"
 #include "text/code_page_932.h"
+#include "text/icu_converter.h"
 #include "text/line_reader.h"
 
 namespace {
@@ -84,10 +85,12 @@ void WriteReplacement(const void*, UConverterToUnicodeArgs* args, const char*, i
   ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, error);
 }
 
-UConverter* OpenConverter(const char* name) {
+// Held for the whole run; the holder closes it at exit, as everywhere else.
+koron::Converter OpenReplacingConverter(const char* name) {
   UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(name, &error);
-  ucnv_setToUCallBack(converter, WriteReplacement, nullptr, nullptr, nullptr, &error);
+  koron::Converter converter = koron::OpenConverter(name, &error);
+  if (U_FAILURE(error)) __builtin_trap();
+  ucnv_setToUCallBack(converter.get(), WriteReplacement, nullptr, nullptr, nullptr, &error);
   if (U_FAILURE(error)) __builtin_trap();
   return converter;
 }
@@ -113,8 +116,10 @@ struct PlainFile {
 };
 
 PlainFile PlainRead(std::string_view bytes) {
-  static UConverter* const utf8 = OpenConverter("UTF-8");
-  static UConverter* const cp932 = OpenConverter(koron::kCp932ConverterName);
+  static const koron::Converter utf8Converter = OpenReplacingConverter("UTF-8");
+  static const koron::Converter cp932Converter = OpenReplacingConverter(koron::kCp932ConverterName);
+  static UConverter* const utf8 = utf8Converter.get();
+  static UConverter* const cp932 = cp932Converter.get();
   // ICU's table moves three control characters around; they stand for themselves.
   static const std::u16string swapped = [] {
     std::u16string back(128, u'\0');

@@ -352,7 +352,8 @@ void Form1::Command1_Click() {
   // show something nobody asked for.
   RunOrSkip([this] {
     ShowBoxOutcome(
-        PictureBoxText(ReadProcessionChoices(), FilePath(kPictureListFile), kMaxPictureLength),
+        PictureBoxText(ReadProcessionChoices(), FilePath(ListInfo(TemplateList::kPicture).file),
+                       kMaxPictureLength),
         TextAA, Command1);
   });
 }
@@ -363,9 +364,9 @@ void Form1::Command3_Click() { CopyToClipboard(BoxText(TextAA2)); }
 
 void Form1::Command4_Click() {
   RunOrSkip([this] {
-    ShowBoxOutcome(
-        PanelBoxText(ToU16(Combo4->currentText()), FilePath(kPanelListFile), kMaxPictureLength),
-        TextAA2, Command4);
+    ShowBoxOutcome(PanelBoxText(ToU16(Combo4->currentText()),
+                                FilePath(ListInfo(TemplateList::kPanel).file), kMaxPictureLength),
+                   TextAA2, Command4);
   });
 }
 

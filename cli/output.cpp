@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "boxes/box_text.h"
+#include "cli/png_words.h"
 #include "cli/standard_streams.h"
 #include "composer/composer.h"
 #include "composer/face_items.h"
 #include "posting/shift_jis_safe.h"
 #include "render/fonts.h"
-#include "cli/png_words.h"
 #include "render/text_art.h"
 #include "templates/list_file.h"
 #include "templates/named_lists.h"
@@ -397,7 +397,7 @@ constexpr std::size_t kHeldOutputBytes = std::size_t{16} << 20;
 constexpr std::size_t kStreamedWriteBytes = std::size_t{1} << 20;
 
 int ShowStreamed(const CliOptions& options, const QString& folder) {
-  const QString path = ListPath(folder, kPanelListFile);
+  const QString path = ListPath(folder, ListInfo(TemplateList::kPanel).file);
   LineReader reader;
   const ListFileProblem problem = OpenListFile(reader, FilePath(path));
   if (problem != ListFileProblem::kNone) return Fail(ListFileError(problem, path));
@@ -427,8 +427,6 @@ int ShowStreamed(const CliOptions& options, const QString& folder) {
       return false;
     }
     line += LineBreaks(piece);
-    if (pending.capacity() < kHeldOutputBytes)
-      pending.reserve(kHeldOutputBytes + kHeldOutputBytes / 16);
     pending += bytes;
     if (pending.size() < (written ? kStreamedWriteBytes : kHeldOutputBytes)) return true;
     written = true;

@@ -40,8 +40,8 @@ bool AnyValid(std::uint32_t low, std::uint32_t high) {
 
 // Strict UTF-8 by code point values: each sequence, or the part of it before the block ends, must
 // be able to stand for a code point that needs its length.
-bool PlainIsJapaneseUtf8(std::string_view block, bool may_be_cut) {
-  bool long_sequence = false;
+bool PlainIsJapaneseUtf8(std::string_view block, bool mayBeCut) {
+  bool longSequence = false;
   for (std::size_t i = 0; i < block.size();) {
     const auto lead = static_cast<unsigned char>(block[i]);
     std::size_t length = 0;
@@ -70,11 +70,11 @@ bool PlainIsJapaneseUtf8(std::string_view block, bool may_be_cut) {
     const std::uint32_t low = value << (6 * missing);
     const std::uint32_t high = low | ((1u << (6 * missing)) - 1);
     if (!AnyValid(std::max(low, smallest), high)) return false;
-    if (missing > 0) return may_be_cut && long_sequence;  // only at the block's end; not counted
-    long_sequence = long_sequence || length >= 3;
+    if (missing > 0) return mayBeCut && longSequence;  // only at the block's end; not counted
+    longSequence = longSequence || length >= 3;
     i += length;
   }
-  return long_sequence;
+  return longSequence;
 }
 
 void WriteReplacement(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
@@ -232,12 +232,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t chunk = padded.empty() ? 1 + size % 7 : 1000 + size % 7;
 
   const PlainFile plain = PlainRead(bytes);
-  for (std::size_t chunk_size :
+  for (std::size_t chunkSize :
        {padded.empty() ? koron::LineReader::kDefaultChunkSize : 0, chunk}) {
-    if (chunk_size == 0) continue;  // padded inputs are long: only what the edge changes
-    koron::LineReader reader(chunk_size);
+    if (chunkSize == 0) continue;  // padded inputs are long: only what the edge changes
+    koron::LineReader reader(chunkSize);
     Check(reader.OpenBytes(bytes));
-    Check(reader.is_utf8() == plain.utf8 && reader.lf_ends_lines() == plain.lf);
+    Check(reader.IsUtf8() == plain.utf8 && reader.LfEndsLines() == plain.lf);
     Lines lines;
     std::u16string line;
     while (reader.NextLine(line)) lines.push_back(line);

@@ -11,19 +11,19 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Calls `on_line(begin, end)` for each line of SplitLines, by code unit offsets.
+// Calls `onLine(begin, end)` for each line of SplitLines, by code unit offsets.
 template <typename OnLine>
-void ForEachLine(std::u16string_view text, OnLine on_line) {
+void ForEachLine(std::u16string_view text, OnLine onLine) {
   const std::size_t n = text.size();
   std::size_t begin = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const char16_t c = text[i];
     if (c != u'\r' && c != u'\n') continue;
-    on_line(begin, i);
+    onLine(begin, i);
     if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
     begin = i + 1;
   }
-  if (begin < n) on_line(begin, n);
+  if (begin < n) onLine(begin, n);
 }
 
 }  // namespace

@@ -58,8 +58,8 @@ bool IsCombiningMark(char32_t c) {
 
 std::u16string_view LineComposer::Compose(std::u16string_view line) {
   const PlainUnits* plain = Plain();
-  may_hold_marks_ = plain == nullptr || !plain->AllPlain(line);
-  if (!may_hold_marks_ ||
+  mayHoldMarks_ = plain == nullptr || !plain->AllPlain(line);
+  if (!mayHoldMarks_ ||
       line.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() - 16)) {
     return line;
   }

@@ -21,11 +21,11 @@ class LineComposer {
   std::u16string_view Compose(std::u16string_view line);
 
   // False when the line last composed holds no mark for IsCombiningMark to find.
-  bool MayHoldMarks() const { return may_hold_marks_; }
+  bool MayHoldMarks() const { return mayHoldMarks_; }
 
  private:
   std::u16string buffer_;
-  bool may_hold_marks_ = false;
+  bool mayHoldMarks_ = false;
 };
 
 }  // namespace koron

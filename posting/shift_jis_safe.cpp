@@ -33,7 +33,7 @@ struct Cp932Tables {
   std::vector<std::uint16_t> form;
   // Bytes each code point takes in Shift_JIS-safe text: 1, 2 or the length of its reference.
   // A surrogate's entry is that of a lone one; pairs are counted apart.
-  std::vector<std::uint8_t> safe_bytes;
+  std::vector<std::uint8_t> safeBytes;
 };
 
 // Asks ICU for the round-trip forms of all round-trip characters in one conversion.
@@ -49,8 +49,8 @@ void ReadRoundTripForms(std::vector<std::uint16_t>& form) {
       UChar32 start = 0;
       UChar32 end = 0;
       // Capacity 0: a range answers 0 and a string item (never in a code page's set) its length.
-      UErrorCode item_error = U_ZERO_ERROR;
-      if (uset_getItem(set, i, &start, &end, nullptr, 0, &item_error) != 0) continue;
+      UErrorCode itemError = U_ZERO_ERROR;
+      if (uset_getItem(set, i, &start, &end, nullptr, 0, &itemError) != 0) continue;
       for (UChar32 c = start; c <= end && c < static_cast<UChar32>(kBmp); ++c) {
         if (!IsSurrogate(static_cast<char32_t>(c))) source.push_back(static_cast<char16_t>(c));
       }
@@ -81,8 +81,8 @@ void ReadRoundTripForms(std::vector<std::uint16_t>& form) {
   }
   for (std::size_t i = 0; i < source.size(); ++i) {
     const bool single = lengths[i] == 1;
-    const bool double_byte = lengths[i] == 2 && forms[i] >= 0x8100;
-    if (single || double_byte) form[source[i]] = forms[i];
+    const bool doubleByte = lengths[i] == 2 && forms[i] >= 0x8100;
+    if (single || doubleByte) form[source[i]] = forms[i];
   }
 }
 
@@ -95,10 +95,10 @@ Cp932Tables BuildTables() {
   for (char16_t c = 0; c < 0x80; ++c) {
     if (IsSwappedControl(c)) tables.form[c] = c;
   }
-  tables.safe_bytes.resize(kBmp);
+  tables.safeBytes.resize(kBmp);
   for (std::size_t c = 0; c < kBmp; ++c) {
     const std::uint16_t form = tables.form[c];
-    tables.safe_bytes[c] = IsSurrogate(static_cast<char32_t>(c)) ? ReferenceLength(kReplacement)
+    tables.safeBytes[c] = IsSurrogate(static_cast<char32_t>(c)) ? ReferenceLength(kReplacement)
                            : form == kNoForm ? ReferenceLength(static_cast<char32_t>(c))
                            : form < 0x100    ? 1
                                              : 2;
@@ -111,11 +111,11 @@ const Cp932Tables& Tables() {
   return tables;
 }
 
-// Walks the text by code point. `on_form(c, form)` gets each character code page 932 has;
-// `on_missing(c, line)` each one it lacks (a lone surrogate as itself) and may stop the walk by
+// Walks the text by code point. `onForm(c, form)` gets each character code page 932 has;
+// `onMissing(c, line)` each one it lacks (a lone surrogate as itself) and may stop the walk by
 // returning false.
 template <typename OnForm, typename OnMissing>
-void Walk(std::u16string_view text, OnForm on_form, OnMissing on_missing) {
+void Walk(std::u16string_view text, OnForm onForm, OnMissing onMissing) {
   const std::uint16_t* form = Tables().form.data();
   std::size_t line = 1;
   const std::size_t n = text.size();
@@ -123,8 +123,8 @@ void Walk(std::u16string_view text, OnForm on_form, OnMissing on_missing) {
     if (text[i] == u'\r' || (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))) ++line;
     const char32_t c = NextCodePoint(text, i);
     if (c < kBmp && form[c] != kNoForm) {
-      on_form(static_cast<char16_t>(c), form[c]);
-    } else if (!on_missing(c, line)) {
+      onForm(static_cast<char16_t>(c), form[c]);
+    } else if (!onMissing(c, line)) {
       return;
     }
   }
@@ -153,13 +153,13 @@ void AppendForm(std::uint16_t form, std::string& out) {
 }  // namespace
 
 std::uint64_t ShiftJisSafeByteCount(std::u16string_view text) {
-  const std::uint8_t* safe_bytes = Tables().safe_bytes.data();
+  const std::uint8_t* safeBytes = Tables().safeBytes.data();
   std::uint64_t bytes = 0;
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n;) {
     const char32_t c = NextCodePoint(text, i);
     // Beyond the BMP nothing has a form: five to seven digits in a reference.
-    bytes += c < kBmp ? safe_bytes[c] : ReferenceLength(c);
+    bytes += c < kBmp ? safeBytes[c] : ReferenceLength(c);
   }
   return bytes;
 }

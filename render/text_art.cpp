@@ -42,13 +42,13 @@ void RequireGuiApplication() {
 
 QString CodePointString(char32_t c) { return QString::fromUcs4(&c, 1); }
 
-// Calls `on_char(c)` for each code point of a line as LineWidths reads it: a lone surrogate
+// Calls `onChar(c)` for each code point of a line as LineWidths reads it: a lone surrogate
 // stands for U+FFFD.
 template <typename OnChar>
-void ForEachCodePoint(std::u16string_view line, OnChar on_char) {
+void ForEachCodePoint(std::u16string_view line, OnChar onChar) {
   for (std::size_t i = 0; i < line.size();) {
     const char32_t c = NextCodePoint(line, i);
-    on_char(IsSurrogate(c) ? kReplacement : c);
+    onChar(IsSurrogate(c) ? kReplacement : c);
   }
 }
 

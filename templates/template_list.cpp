@@ -54,20 +54,20 @@ std::vector<std::u16string> ListTemplateNames(LineReader& reader) {
 
 BodyLookup StreamTemplateBody(LineReader& reader, std::u16string_view name,
                               const std::function<bool(std::u16string_view)>& take,
-                              std::size_t piece_bytes) {
+                              std::size_t pieceBytes) {
   if (name.empty()) return BodyLookup::kNone;  // never looked up, though "[]" names it
-  const std::size_t header_bytes = BytesFor(name.size() + 2);
-  piece_bytes = std::max<std::size_t>(piece_bytes, 1);
+  const std::size_t headerBytes = BytesFor(name.size() + 2);
+  pieceBytes = std::max<std::size_t>(pieceBytes, 1);
   std::u16string line;
   std::string_view raw;
   bool collecting = false;
   bool found = false;  // a body line was handed over
   // Until the entry has a body line, the next line may also be a header of the name sought.
-  const auto max_bytes = [&] {
-    if (!collecting) return header_bytes;
-    return found ? piece_bytes : std::max(piece_bytes, header_bytes);
+  const auto maxBytes = [&] {
+    if (!collecting) return headerBytes;
+    return found ? pieceBytes : std::max(pieceBytes, headerBytes);
   };
-  while (reader.NextRawLine(raw, max_bytes())) {
+  while (reader.NextRawLine(raw, maxBytes())) {
     bool header = false;
     if (!reader.cut()) {
       header = ReadHeader(reader, raw, line);
@@ -112,11 +112,11 @@ BodyLookup StreamTemplateBody(LineReader& reader, std::u16string_view name,
 std::optional<std::u16string> FindTemplateBodyWithin(LineReader& reader, std::u16string_view name,
                                                      std::uint64_t limit) {
   std::u16string body;
-  bool too_long = false;
+  bool tooLong = false;
   const auto take = [&](std::u16string_view piece) {
-    too_long = piece.size() > limit - body.size();
-    if (!too_long) body += piece;
-    return !too_long;
+    tooLong = piece.size() > limit - body.size();
+    if (!tooLong) body += piece;
+    return !tooLong;
   };
   // A body past the limit is refused without reading or holding the rest.
   if (StreamTemplateBody(reader, name, take) == BodyLookup::kStopped) return std::nullopt;

@@ -39,14 +39,14 @@ std::optional<std::u16string> FindTemplateBodyWithin(const std::string& path,
 
 // The lookup of FindTemplateBody, handing the body to `take` as it is read rather than holding
 // it: piece by piece in file order, a piece being a line, or part of a line longer than
-// `piece_bytes`, with the CR LF after each line at the end of its last piece. So no line is held
+// `pieceBytes`, with the CR LF after each line at the end of its last piece. So no line is held
 // whole, whatever its length. `take` returns false to stop. After a read error (the reader's
 // failed()) the pieces handed over so far are not to be trusted.
 enum class BodyLookup { kFound, kNone, kStopped };
 inline constexpr std::size_t kBodyPieceBytes = 64 * 1024;
 BodyLookup StreamTemplateBody(LineReader& reader, std::u16string_view name,
                               const std::function<bool(std::u16string_view)>& take,
-                              std::size_t piece_bytes = kBodyPieceBytes);
+                              std::size_t pieceBytes = kBodyPieceBytes);
 
 // The same, on a reader already opened (on a file or on bytes in memory); each reads it to the
 // end, or until the body is found.

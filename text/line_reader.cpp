@@ -33,11 +33,11 @@ void WriteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const
 }
 
 // True when `block` is strictly valid UTF-8 with at least one complete sequence of three or
-// more bytes. A sequence cut by the end of the block passes when `may_be_cut`, without counting.
-bool IsJapaneseUtf8(std::string_view block, bool may_be_cut) noexcept {
+// more bytes. A sequence cut by the end of the block passes when `mayBeCut`, without counting.
+bool IsJapaneseUtf8(std::string_view block, bool mayBeCut) noexcept {
   const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
   const std::size_t size = block.size();
-  bool long_sequence = false;
+  bool longSequence = false;
   std::size_t i = 0;
   while (i < size) {
     // ASCII eight bytes at a time: most files are mostly ASCII.
@@ -73,20 +73,20 @@ bool IsJapaneseUtf8(std::string_view block, bool may_be_cut) noexcept {
       return false;
     }
     for (std::size_t k = 1; k < length; ++k) {
-      if (i + k == size) return may_be_cut && long_sequence;
+      if (i + k == size) return mayBeCut && longSequence;
       const unsigned next = bytes[i + k];
       if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
     }
-    long_sequence |= length >= 3;
+    longSequence |= length >= 3;
     i += length;
   }
-  return long_sequence;
+  return longSequence;
 }
 
 }  // namespace
 
-LineReader::LineReader(std::size_t chunk_size) noexcept
-    : chunk_size_(std::max<std::size_t>(chunk_size, 1)) {}
+LineReader::LineReader(std::size_t chunkSize) noexcept
+    : chunkSize_(std::max<std::size_t>(chunkSize, 1)) {}
 
 LineReader::~LineReader() { Close(); }
 
@@ -95,17 +95,17 @@ void LineReader::Close() noexcept {
   fd_ = -1;
   converter_.reset();
   memory_ = {};
-  from_memory_ = false;
+  fromMemory_ = false;
   open_ = false;
-  at_eof_ = false;
+  atEof_ = false;
   failed_ = false;
   utf8_ = false;
-  lf_ends_lines_ = false;
-  read_allowance_ = kNoSizeLimit;
+  lfEndsLines_ = false;
+  readAllowance_ = kNoSizeLimit;
   begin_ = end_ = 0;
   cut_ = false;
-  cut_given_ = 0;
-  converter_fresh_ = true;
+  cutGiven_ = 0;
+  converterFresh_ = true;
 }
 
 bool LineReader::Open(const std::string& path, std::uint64_t max_size) noexcept {
@@ -120,14 +120,14 @@ bool LineReader::Open(const std::string& path, std::uint64_t max_size) noexcept 
     return false;
   }
   fd_ = fd;
-  read_allowance_ = max_size;
+  readAllowance_ = max_size;
   return Begin();
 }
 
 bool LineReader::OpenBytes(std::string_view bytes) noexcept {
   Close();
   memory_ = bytes;
-  from_memory_ = true;
+  fromMemory_ = true;
   return Begin();
 }
 
@@ -137,17 +137,17 @@ bool LineReader::Begin() noexcept {
   open_ = true;
   std::string_view head;
   try {
-    if (from_memory_) {
+    if (fromMemory_) {
       head = memory_.substr(0, kHead);
       // Bytes in memory need no more room than they take.
-      buffer_.resize(std::min(2 * chunk_size_, memory_.size()));
+      buffer_.resize(std::min(2 * chunkSize_, memory_.size()));
     } else {
       // Room for a full chunk behind a partly read line, without growing for ordinary lines.
-      buffer_.resize(std::max(2 * chunk_size_, kHead));
+      buffer_.resize(std::max(2 * chunkSize_, kHead));
       // The head is read whole whatever the chunk size, so that the choices never depend on it.
-      while (end_ < kHead && !at_eof_) {
+      while (end_ < kHead && !atEof_) {
         const std::size_t count = ReadSome(buffer_.data() + end_, kHead - end_);
-        if (count == 0) at_eof_ = true;
+        if (count == 0) atEof_ = true;
         end_ += count;
       }
       head = std::string_view(buffer_.data(), end_);
@@ -177,7 +177,7 @@ bool LineReader::Begin() noexcept {
 void LineReader::Decide(std::string_view head) noexcept {
   const bool mark = head.substr(0, 3) == kUtf8Mark;
   if (mark) {
-    if (from_memory_) {
+    if (fromMemory_) {
       memory_.remove_prefix(3);
     } else {
       begin_ = 3;
@@ -185,17 +185,17 @@ void LineReader::Decide(std::string_view head) noexcept {
   }
   const std::string_view block = head.substr(mark ? 3 : 0, kDecisionBytes);
   utf8_ = mark || IsJapaneseUtf8(block, block.size() == kDecisionBytes);
-  lf_ends_lines_ =
+  lfEndsLines_ =
       block.find('\n') != std::string_view::npos && block.find('\r') == std::string_view::npos;
 }
 
 void LineReader::Fail() noexcept {
   failed_ = true;
-  at_eof_ = true;
+  atEof_ = true;
 }
 
 std::size_t LineReader::ReadSome(char* destination, std::size_t capacity) noexcept {
-  if (from_memory_) {
+  if (fromMemory_) {
     std::size_t count = std::min(capacity, memory_.size());
     if (count == 0) return 0;
     std::memcpy(destination, memory_.data(), count);
@@ -203,15 +203,15 @@ std::size_t LineReader::ReadSome(char* destination, std::size_t capacity) noexce
     return count;
   }
   // One byte past the allowance is enough to know the file is too long.
-  if (read_allowance_ < capacity) capacity = static_cast<std::size_t>(read_allowance_) + 1;
+  if (readAllowance_ < capacity) capacity = static_cast<std::size_t>(readAllowance_) + 1;
   for (;;) {
     ssize_t count = ::read(fd_, destination, capacity);
     if (count >= 0) {
-      if (static_cast<std::uint64_t>(count) > read_allowance_) {
+      if (static_cast<std::uint64_t>(count) > readAllowance_) {
         Fail();
         return 0;
       }
-      read_allowance_ -= static_cast<std::uint64_t>(count);
+      readAllowance_ -= static_cast<std::uint64_t>(count);
       return static_cast<std::size_t>(count);
     }
     if (errno != EINTR) {
@@ -222,13 +222,13 @@ std::size_t LineReader::ReadSome(char* destination, std::size_t capacity) noexce
 }
 
 bool LineReader::Refill() noexcept {
-  if (at_eof_) return false;
+  if (atEof_) return false;
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
-  const std::size_t wanted = from_memory_ ? std::min(chunk_size_, memory_.size()) : chunk_size_;
+  const std::size_t wanted = fromMemory_ ? std::min(chunkSize_, memory_.size()) : chunkSize_;
   if (buffer_.size() - end_ < wanted) {
     try {
       buffer_.resize(std::max(buffer_.size() * 2, end_ + wanted));
@@ -239,7 +239,7 @@ bool LineReader::Refill() noexcept {
   }
   std::size_t count = ReadSome(buffer_.data() + end_, wanted);
   if (count == 0) {
-    at_eof_ = true;
+    atEof_ = true;
     return false;
   }
   end_ += count;
@@ -249,8 +249,8 @@ bool LineReader::Refill() noexcept {
 namespace {
 
 // The first byte of `length` at `start` that ends a line, or nullptr.
-const char* FindTerminatorIn(const char* start, std::size_t length, bool lf_ends_lines) noexcept {
-  if (lf_ends_lines) {
+const char* FindTerminatorIn(const char* start, std::size_t length, bool lfEndsLines) noexcept {
+  if (lfEndsLines) {
     // Such files rarely hold a CR at all, so the CR is sought only before the first LF.
     const void* lf = std::memchr(start, '\n', length);
     if (lf != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
@@ -264,7 +264,7 @@ const char* FindTerminatorIn(const char* start, std::size_t length, bool lf_ends
 
 const char* LineReader::FindTerminator(std::size_t from) const noexcept {
   if (from >= end_) return nullptr;
-  return FindTerminatorIn(buffer_.data() + from, end_ - from, lf_ends_lines_);
+  return FindTerminatorIn(buffer_.data() + from, end_ - from, lfEndsLines_);
 }
 
 void LineReader::SkipTerminator(std::size_t at) noexcept {
@@ -276,7 +276,7 @@ bool LineReader::NextRawLine(std::string_view& line) noexcept {
   return NextRawLine(line, std::numeric_limits<std::size_t>::max());
 }
 
-bool LineReader::NextRawLine(std::string_view& line, std::size_t max_bytes) noexcept {
+bool LineReader::NextRawLine(std::string_view& line, std::size_t maxBytes) noexcept {
   if (!open_ || failed_) return false;
   if (cut_ && !FinishCutLine()) return false;
   std::size_t scanned = 0;  // bytes after begin_ known to hold no terminator
@@ -288,25 +288,25 @@ bool LineReader::NextRawLine(std::string_view& line, std::size_t max_bytes) noex
     if (found != nullptr) {
       const std::size_t at = static_cast<std::size_t>(found - data);
       // A CR at the end of the buffer may still be followed by a LF in the next chunk.
-      if (*found == '\n' || at + 1 < end_ || at_eof_) {
+      if (*found == '\n' || at + 1 < end_ || atEof_) {
         length = at - begin_;
         whole = true;
       } else {
         scanned = at - begin_;
       }
-    } else if (at_eof_) {
+    } else if (atEof_) {
       if (begin_ == end_) return false;
       length = end_ - begin_;
       whole = true;
     } else {
       scanned = end_ - begin_;
     }
-    if (whole ? length > max_bytes : scanned > max_bytes) {
+    if (whole ? length > maxBytes : scanned > maxBytes) {
       cut_ = true;
-      cut_scanned_ = whole ? length : scanned;
-      cut_given_ = max_bytes + 1;
-      cut_end_ = CutEnd();
-      line = std::string_view(data + begin_, max_bytes + 1);
+      cutScanned_ = whole ? length : scanned;
+      cutGiven_ = maxBytes + 1;
+      cutEnd_ = CutEnd();
+      line = std::string_view(data + begin_, maxBytes + 1);
       return true;
     }
     if (whole) {
@@ -334,39 +334,39 @@ void LineReader::NoteCutBytes(std::string_view bytes, CutEnd& end) const noexcep
     ++run;
     --i;
   }
-  if (i == 0) run += end.lead_run;
+  if (i == 0) run += end.leadRun;
   end.last = static_cast<unsigned char>(bytes.back());
-  end.last_paired = !utf8_ && IsCp932TrailByte(end.last) && run % 2 == 1;
-  end.lead_run = IsCp932LeadByte(end.last) ? (run + 1) % 2 : 0;
+  end.lastPaired = !utf8_ && IsCp932TrailByte(end.last) && run % 2 == 1;
+  end.leadRun = IsCp932LeadByte(end.last) ? (run + 1) % 2 : 0;
 }
 
 bool LineReader::EndsWith(const CutEnd& end, char c) const noexcept {
   return static_cast<unsigned char>(c) < 0x80 && end.last == static_cast<unsigned char>(c) &&
-         !end.last_paired;
+         !end.lastPaired;
 }
 
 bool LineReader::FinishCutLine() noexcept {
   for (;;) {
     const char* data = buffer_.data();
-    const char* found = FindTerminator(begin_ + cut_scanned_);
+    const char* found = FindTerminator(begin_ + cutScanned_);
     if (found != nullptr) {
       const std::size_t at = static_cast<std::size_t>(found - data);
-      NoteCutBytes(std::string_view(data + begin_, at - begin_), cut_end_);
-      if (*found == '\n' || at + 1 < end_ || at_eof_) {
+      NoteCutBytes(std::string_view(data + begin_, at - begin_), cutEnd_);
+      if (*found == '\n' || at + 1 < end_ || atEof_) {
         SkipTerminator(at);
         cut_ = false;
         return true;
       }
       begin_ = at;  // the CR waits for the next chunk
     } else {
-      NoteCutBytes(std::string_view(data + begin_, end_ - begin_), cut_end_);
+      NoteCutBytes(std::string_view(data + begin_, end_ - begin_), cutEnd_);
       begin_ = end_;
-      if (at_eof_) {
+      if (atEof_) {
         cut_ = false;
         return true;
       }
     }
-    cut_scanned_ = 0;
+    cutScanned_ = 0;
     Refill();
     if (failed_) {
       cut_ = false;
@@ -377,36 +377,36 @@ bool LineReader::FinishCutLine() noexcept {
 
 bool LineReader::CutLineEndsWith(char c) noexcept {
   if (!cut_ || !FinishCutLine()) return false;
-  return EndsWith(cut_end_, c);
+  return EndsWith(cutEnd_, c);
 }
 
 bool LineReader::NextCutPiece(std::string_view& piece) noexcept {
   if (!cut_ || failed_) return false;
   // What was handed out is dropped, so that the buffer never holds more than a chunk of it.
-  begin_ += cut_given_;
-  cut_scanned_ = cut_scanned_ > cut_given_ ? cut_scanned_ - cut_given_ : 0;
-  cut_given_ = 0;
+  begin_ += cutGiven_;
+  cutScanned_ = cutScanned_ > cutGiven_ ? cutScanned_ - cutGiven_ : 0;
+  cutGiven_ = 0;
   for (;;) {
     const char* data = buffer_.data();
-    const char* found = FindTerminator(begin_ + cut_scanned_);
+    const char* found = FindTerminator(begin_ + cutScanned_);
     std::size_t length = end_ - begin_;
-    bool decided = at_eof_;  // whether the line ends after these bytes
+    bool decided = atEof_;  // whether the line ends after these bytes
     if (found != nullptr) {
       const std::size_t at = static_cast<std::size_t>(found - data);
       length = at - begin_;
       // A CR at the end of the buffer may still be followed by a LF in the next chunk.
-      decided = *found == '\n' || at + 1 < end_ || at_eof_;
+      decided = *found == '\n' || at + 1 < end_ || atEof_;
     }
     if (length > 0) {
       piece = std::string_view(data + begin_, length);
-      cut_given_ = length;
-      cut_scanned_ = length;
+      cutGiven_ = length;
+      cutScanned_ = length;
       return true;
     }
     if (decided) {
       if (found != nullptr) SkipTerminator(static_cast<std::size_t>(found - data));
       cut_ = false;
-      cut_scanned_ = 0;
+      cutScanned_ = 0;
       return false;
     }
     Refill();
@@ -421,22 +421,22 @@ bool LineReader::PeekCutLineEndsWith(char c) noexcept {
   if (!cut_ || failed_) return false;
   CutEnd end;
   const char* data = buffer_.data();
-  const char* found = FindTerminator(begin_ + cut_scanned_);
+  const char* found = FindTerminator(begin_ + cutScanned_);
   if (found != nullptr) {
     NoteCutBytes(std::string_view(data + begin_, static_cast<std::size_t>(found - data) - begin_),
                  end);
     return EndsWith(end, c);
   }
   NoteCutBytes(std::string_view(data + begin_, end_ - begin_), end);
-  if (at_eof_) return EndsWith(end, c);
+  if (atEof_) return EndsWith(end, c);
   // Beyond the buffer: bytes in memory are looked at where they are, a file is read at its
   // offset without moving it.
   std::vector<char> ahead;
   off_t offset = 0;
-  if (!from_memory_) {
+  if (!fromMemory_) {
     offset = ::lseek(fd_, 0, SEEK_CUR);
     try {
-      ahead.resize(chunk_size_);
+      ahead.resize(chunkSize_);
     } catch (const std::bad_alloc&) {
       Fail();
       return false;
@@ -449,8 +449,8 @@ bool LineReader::PeekCutLineEndsWith(char c) noexcept {
   std::string_view rest = memory_;
   for (;;) {
     std::string_view bytes;
-    if (from_memory_) {
-      bytes = rest.substr(0, chunk_size_);
+    if (fromMemory_) {
+      bytes = rest.substr(0, chunkSize_);
       rest.remove_prefix(bytes.size());
     } else {
       const ssize_t count = ::pread(fd_, ahead.data(), ahead.size(), offset);
@@ -463,7 +463,7 @@ bool LineReader::PeekCutLineEndsWith(char c) noexcept {
       bytes = std::string_view(ahead.data(), static_cast<std::size_t>(count));
     }
     if (bytes.empty()) return EndsWith(end, c);
-    const char* stop = FindTerminatorIn(bytes.data(), bytes.size(), lf_ends_lines_);
+    const char* stop = FindTerminatorIn(bytes.data(), bytes.size(), lfEndsLines_);
     if (stop != nullptr) bytes = bytes.substr(0, static_cast<std::size_t>(stop - bytes.data()));
     NoteCutBytes(bytes, end);
     if (stop != nullptr) return EndsWith(end, c);
@@ -484,14 +484,14 @@ bool LineReader::DecodePiece(std::string_view piece, std::u16string& out, bool r
                              bool flush) noexcept {
   if (reset) {
     ucnv_resetToUnicode(converter_.get());
-    converter_fresh_ = true;
+    converterFresh_ = true;
   }
   // An empty piece still ends a sequence that an earlier part left open.
-  if (piece.empty() && (converter_fresh_ || !flush)) return true;
-  converter_fresh_ = flush;
+  if (piece.empty() && (converterFresh_ || !flush)) return true;
+  converterFresh_ = flush;
   std::size_t written = out.size();
   const char* source = piece.data();
-  const char* const source_end = piece.data() + piece.size();
+  const char* const sourceEnd = piece.data() + piece.size();
   // Neither encoding yields more code units than bytes; the loop only guards against surprises.
   std::size_t room = piece.size() + 1;
   for (;;) {
@@ -501,11 +501,11 @@ bool LineReader::DecodePiece(std::string_view piece, std::u16string& out, bool r
       return false;
     }
     UChar* target = reinterpret_cast<UChar*>(out.data()) + written;
-    UChar* const target_start = target;
+    UChar* const targetStart = target;
     UErrorCode error = U_ZERO_ERROR;
-    ucnv_toUnicode(converter_.get(), &target, target + room, &source, source_end, nullptr, flush,
+    ucnv_toUnicode(converter_.get(), &target, target + room, &source, sourceEnd, nullptr, flush,
                    &error);
-    written += static_cast<std::size_t>(target - target_start);
+    written += static_cast<std::size_t>(target - targetStart);
     if (error == U_BUFFER_OVERFLOW_ERROR) {
       room = room * 2;
       continue;
@@ -525,7 +525,7 @@ void LineReader::DecodePart(std::string_view raw, bool first, bool last,
   if (converter_ == nullptr) return;
   if (first) {
     ucnv_resetToUnicode(converter_.get());  // a line given up part way leaves nothing behind
-    converter_fresh_ = true;
+    converterFresh_ = true;
   }
   unsigned high = 0;
   bool swapped = false;
@@ -535,7 +535,7 @@ void LineReader::DecodePart(std::string_view raw, bool first, bool last,
     swapped |= IsSwappedControl(byte);
   }
   try {
-    if (high == 0 && converter_fresh_) {
+    if (high == 0 && converterFresh_) {
       // Plain ASCII reads the same in both encodings: no converter needed.
       out.assign(raw.begin(), raw.end());
       return;

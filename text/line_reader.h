@@ -40,8 +40,8 @@ class LineReader {
   static constexpr std::size_t kDecisionBytes = 64 * 1024;
   static constexpr std::uint64_t kNoSizeLimit = std::numeric_limits<std::uint64_t>::max();
 
-  // chunk_size: how many bytes one read asks for (small values exercise chunk boundaries).
-  explicit LineReader(std::size_t chunk_size = kDefaultChunkSize) noexcept;
+  // chunkSize: how many bytes one read asks for (small values exercise chunk boundaries).
+  explicit LineReader(std::size_t chunkSize = kDefaultChunkSize) noexcept;
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -59,10 +59,10 @@ class LineReader {
   // The next line's bytes without its terminator, valid until the next call. False at the end.
   bool NextRawLine(std::string_view& line) noexcept;
 
-  // The same for callers that can use no line longer than `max_bytes`: such a line is cut, and
-  // never held whole. `line` then holds its first max_bytes + 1 bytes and cut() is true; the rest
+  // The same for callers that can use no line longer than `maxBytes`: such a line is cut, and
+  // never held whole. `line` then holds its first maxBytes + 1 bytes and cut() is true; the rest
   // is read past, without being held, by CutLineEndsWith or by the next call for a line.
-  bool NextRawLine(std::string_view& line, std::size_t max_bytes) noexcept;
+  bool NextRawLine(std::string_view& line, std::size_t maxBytes) noexcept;
 
   // True when the line last returned was cut.
   bool cut() const noexcept { return cut_; }
@@ -95,8 +95,8 @@ class LineReader {
   bool failed() const noexcept { return failed_; }
 
   // The two choices made for the open file.
-  bool is_utf8() const noexcept { return utf8_; }
-  bool lf_ends_lines() const noexcept { return lf_ends_lines_; }
+  bool IsUtf8() const noexcept { return utf8_; }
+  bool LfEndsLines() const noexcept { return lfEndsLines_; }
 
  private:
   void Close() noexcept;
@@ -113,8 +113,8 @@ class LineReader {
   // What is known of the end of a cut line from the bytes seen so far.
   struct CutEnd {
     unsigned char last = 0;
-    bool last_paired = false;  // the last byte may be the second half of a double-byte one
-    std::size_t lead_run = 0;  // code page 932 lead bytes ending the bytes seen, mod 2
+    bool lastPaired = false;  // the last byte may be the second half of a double-byte one
+    std::size_t leadRun = 0;  // code page 932 lead bytes ending the bytes seen, mod 2
   };
   // Takes note of bytes of a cut line that are read past.
   void NoteCutBytes(std::string_view bytes, CutEnd& end) const noexcept;
@@ -123,25 +123,25 @@ class LineReader {
   // Converts `piece` behind `out`; `reset` starts afresh, `flush` ends a sequence left open.
   bool DecodePiece(std::string_view piece, std::u16string& out, bool reset, bool flush) noexcept;
 
-  std::size_t chunk_size_;
+  std::size_t chunkSize_;
   int fd_ = -1;
   std::string_view memory_;
-  bool from_memory_ = false;
+  bool fromMemory_ = false;
   bool open_ = false;
-  bool at_eof_ = false;
+  bool atEof_ = false;
   bool failed_ = false;
   bool utf8_ = false;
-  bool lf_ends_lines_ = false;
-  std::uint64_t read_allowance_ = kNoSizeLimit;  // bytes a file may still give
+  bool lfEndsLines_ = false;
+  std::uint64_t readAllowance_ = kNoSizeLimit;  // bytes a file may still give
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // first unread byte in buffer_
   std::size_t end_ = 0;    // one past the last filled byte in buffer_
   // A cut line: bytes after begin_ known to hold no terminator, and what was seen of its end.
   bool cut_ = false;
-  std::size_t cut_scanned_ = 0;
-  std::size_t cut_given_ = 0;  // bytes after begin_ already handed out
-  CutEnd cut_end_;
-  bool converter_fresh_ = true;  // no part of a sequence is left in the converter
+  std::size_t cutScanned_ = 0;
+  std::size_t cutGiven_ = 0;  // bytes after begin_ already handed out
+  CutEnd cutEnd_;
+  bool converterFresh_ = true;  // no part of a sequence is left in the converter
   Converter converter_;
 };
 

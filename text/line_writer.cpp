@@ -115,8 +115,8 @@ bool ReplaceFileWithLines(const std::string& path, const std::vector<std::string
     const std::string target = WriteTarget(path);
     if (target.empty()) return false;
     struct stat old {};
-    const bool has_old = ::stat(target.c_str(), &old) == 0;
-    if (has_old &&
+    const bool hasOld = ::stat(target.c_str(), &old) == 0;
+    if (hasOld &&
         (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)) {
       return false;
     }
@@ -125,9 +125,9 @@ bool ReplaceFileWithLines(const std::string& path, const std::vector<std::string
     int fd = CreateTemporary(target, temporary);
     if (fd < 0) {
       // A directory the user may not write to still leaves a file the user may write.
-      return (errno == EACCES || errno == EPERM) && has_old && RewriteInPlace(target, content);
+      return (errno == EACCES || errno == EPERM) && hasOld && RewriteInPlace(target, content);
     }
-    if (has_old) ::fchmod(fd, old.st_mode & 07777);  // keep the user's permissions
+    if (hasOld) ::fchmod(fd, old.st_mode & 07777);  // keep the user's permissions
     bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (!ok) {
@@ -137,7 +137,7 @@ bool ReplaceFileWithLines(const std::string& path, const std::vector<std::string
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
       const bool refused = errno == EPERM || errno == EACCES;
       ::unlink(temporary.c_str());
-      return refused && has_old && RewriteInPlace(target, content);
+      return refused && hasOld && RewriteInPlace(target, content);
     }
     SyncDirectoryOf(target);
     return true;

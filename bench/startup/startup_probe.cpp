@@ -114,14 +114,14 @@ int main(int argc, char** argv) {
   }
 
   Connection conn;
-  int screen_number = 0;
-  conn.c = xcb_connect(nullptr, &screen_number);
+  int screenNumber = 0;
+  conn.c = xcb_connect(nullptr, &screenNumber);
   if (xcb_connection_has_error(conn.c)) {
     std::fprintf(stderr, "cannot connect to the X server\n");
     return 1;
   }
   xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn.c));
-  for (int i = 0; i < screen_number; ++i) xcb_screen_next(&it);
+  for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
   const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
   xcb_void_cookie_t ck =
       xcb_change_window_attributes_checked(conn.c, it.data->root, XCB_CW_EVENT_MASK, &mask);

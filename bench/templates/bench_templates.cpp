@@ -26,14 +26,14 @@ constexpr std::size_t kChunk = 64 * 1024;
 
 struct ListFile {
   const char* converter;  // the name the line reader's converter answers to
-  const char* line_end;
+  const char* lineEnd;
   std::string path;
-  std::u16string last_name;
+  std::u16string lastName;
   std::size_t entries = 0;
   std::size_t bytes = 0;
 };
 
-ListFile g_files[] = {{"windows-31j", "\r\n", {}, {}}, {"UTF-8", "\n", {}, {}}};
+ListFile gListFiles[] = {{"windows-31j", "\r\n", {}, {}}, {"UTF-8", "\n", {}, {}}};
 
 std::string Encode(UConverter* converter, const std::u16string& text) {
   std::string bytes(text.size() * 3 + 1, '\0');
@@ -84,17 +84,17 @@ void GenerateListFile(ListFile& file) {
                                 std::u16string(1, static_cast<char16_t>(u'0' + (n / 260) % 10)) +
                                 std::u16string(1, static_cast<char16_t>(u'0' + (n / 2600) % 10)) +
                                 std::u16string(1, static_cast<char16_t>(u'0' + (n / 26000) % 10));
-    entry = Encode(converter, u"[" + name + u"]") + file.line_end;
+    entry = Encode(converter, u"[" + name + u"]") + file.lineEnd;
     const unsigned lines = 8 + next() % 24;
     for (unsigned i = 0; i < lines; ++i) {
       std::u16string line = (next() % 50 == 0) ? u"[" : u"";
       const unsigned count = 4 + next() % 20;
       for (unsigned j = 0; j < count; ++j) line += pieces[next() % std::size(pieces)];
-      entry += Encode(converter, line) + file.line_end;
+      entry += Encode(converter, line) + file.lineEnd;
     }
     out << entry;
     file.bytes += entry.size();
-    file.last_name = name;
+    file.lastName = name;
     ++file.entries;
   }
 }
@@ -112,12 +112,12 @@ void DecodeOnly(benchmark::State& state, const ListFile* file) {
     for (;;) {
       const ssize_t count = ::read(fd, bytes.data(), bytes.size());
       const char* source = bytes.data();
-      const char* source_end = source + (count > 0 ? count : 0);
+      const char* sourceEnd = source + (count > 0 ? count : 0);
       const bool last = count <= 0;
       do {
         UChar* target = text.data();
         error = U_ZERO_ERROR;
-        ucnv_toUnicode(converter, &target, text.data() + text.size(), &source, source_end, nullptr,
+        ucnv_toUnicode(converter, &target, text.data() + text.size(), &source, sourceEnd, nullptr,
                        last, &error);
         units += static_cast<std::size_t>(target - text.data());
       } while (error == U_BUFFER_OVERFLOW_ERROR);
@@ -131,7 +131,7 @@ void DecodeOnly(benchmark::State& state, const ListFile* file) {
 
 void FindLastTemplate(benchmark::State& state, const ListFile* file) {
   for (auto _ : state) {
-    std::u16string body = koron::FindTemplateBody(file->path, file->last_name);
+    std::u16string body = koron::FindTemplateBody(file->path, file->lastName);
     if (body.empty()) state.SkipWithError("last template not found");
     benchmark::DoNotOptimize(body);
   }
@@ -150,7 +150,7 @@ void ListNames(benchmark::State& state, const ListFile* file) {
 const char* const kMeasured[] = {"FindLastTemplate", "ListNames"};
 
 void RegisterAll() {
-  for (const ListFile& file : g_files) {
+  for (const ListFile& file : gListFiles) {
     const std::string suffix = std::string("/") + file.converter;
     benchmark::RegisterBenchmark(("DecodeOnly" + suffix).c_str(), DecodeOnly, &file)
         ->Unit(benchmark::kMillisecond)
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("koron-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  for (ListFile& file : g_files) {
+  for (ListFile& file : gListFiles) {
     file.path = (dir / (std::string("AAList_") + file.converter + ".txt")).string();
     GenerateListFile(file);
     std::printf("list file %s: %.1f MB, %zu entries\n", file.converter, file.bytes / 1e6,
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(dir);
 
   std::printf("\nratio to the decode-only pass of the same file (median; goal <= 1.0):\n");
-  for (const ListFile& file : g_files) {
+  for (const ListFile& file : gListFiles) {
     const std::string suffix = std::string("/") + file.converter;
     const double decode = reporter.Median("DecodeOnly" + suffix);
     if (decode <= 0) continue;

@@ -59,7 +59,7 @@ std::vector<std::uint32_t> WidthsFromAdvanceTable(std::u16string_view text) {
     }
     return qFromBigEndian<quint16>(table.constData() + at);
   };
-  const std::int64_t units_per_em = u16(head, 18);
+  const std::int64_t unitsPerEm = u16(head, 18);
   const quint16 metrics = u16(hhea, 34);
   std::vector<std::uint32_t> widths;
   for (std::u16string_view line : SplitLines(text)) {
@@ -69,7 +69,7 @@ std::vector<std::uint32_t> WidthsFromAdvanceTable(std::u16string_view text) {
       units += u16(hmtx, 4 * std::min<quint32>(glyph, metrics - 1u));
     }
     const std::int64_t scaled = units * kTextArtPixelSize;
-    widths.push_back(static_cast<std::uint32_t>((scaled + units_per_em - 1) / units_per_em));
+    widths.push_back(static_cast<std::uint32_t>((scaled + unitsPerEm - 1) / unitsPerEm));
   }
   return widths;
 }
@@ -116,10 +116,10 @@ TEST(TextArtAdvances, SpaceFiveIdeographicSpaceEleven) {
 
 // A character the text-art face lacks is measured in the face that draws it.
 TEST(TextArtAdvances, MissingCharacterMeasuredInDrawingFace) {
-  const char32_t armenian_ayb = 0x0531;
+  const char32_t armenianAyb = 0x0531;
   const QRawFont primary = QRawFont::fromFont(TextArtFont());
-  if (primary.supportsCharacter(armenian_ayb)) GTEST_SKIP() << "the text-art face has U+0531";
-  QTextLayout layout(QString::fromUcs4(&armenian_ayb, 1), TextArtFont());
+  if (primary.supportsCharacter(armenianAyb)) GTEST_SKIP() << "the text-art face has U+0531";
+  QTextLayout layout(QString::fromUcs4(&armenianAyb, 1), TextArtFont());
   layout.beginLayout();
   layout.createLine();
   layout.endLayout();
@@ -128,7 +128,7 @@ TEST(TextArtAdvances, MissingCharacterMeasuredInDrawingFace) {
   ASSERT_NE(runs[0].rawFont().familyName(), primary.familyName());
   const qreal drawn = runs[0].rawFont().advancesForGlyphIndexes(runs[0].glyphIndexes())[0].x();
   EXPECT_GT(drawn, 0);
-  EXPECT_EQ(TextArtAdvances().Advance(armenian_ayb), std::lround(drawn * kAdvanceUnitsPerDot))
+  EXPECT_EQ(TextArtAdvances().Advance(armenianAyb), std::lround(drawn * kAdvanceUnitsPerDot))
       << "drawn by " << runs[0].rawFont().familyName().toStdString();
 }
 
@@ -208,7 +208,7 @@ TEST_P(CombiningMarks, MeasuredAndDrawnComposed) {
     EXPECT_TRUE(drawn == like);
     return;
   }
-  const int cell_end = kTextArtMargin + static_cast<int>(TextArtLineWidths(c.like.substr(0, 1))[0]);
+  const int cellEnd = kTextArtMargin + static_cast<int>(TextArtLineWidths(c.like.substr(0, 1))[0]);
   int first = -1;
   int last = -1;
   for (int y = 0; y < drawn.height(); ++y) {
@@ -220,7 +220,7 @@ TEST_P(CombiningMarks, MeasuredAndDrawnComposed) {
   }
   ASSERT_GE(first, 0) << "the mark is not drawn";
   EXPECT_GE(first, kTextArtMargin);
-  EXPECT_LT(last, cell_end);
+  EXPECT_LT(last, cellEnd);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -180,11 +180,11 @@ TEST(Save, FullDiskKeepsOldPosition) {
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
   rlimit small = previous;
   small.rlim_cur = 10;
-  const auto previous_handler = ::signal(SIGXFSZ, SIG_IGN);
+  const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   SaveWindowPosition(15, 30, path);
   ::setrlimit(RLIMIT_FSIZE, &previous);
-  ::signal(SIGXFSZ, previous_handler);
+  ::signal(SIGXFSZ, previousHandler);
   const WindowPosition position = LoadWindowPosition(path);
   EXPECT_EQ(position.Top, 2400);
   EXPECT_EQ(position.Left, 3600);
@@ -199,11 +199,11 @@ TEST(Save, RefusedReplacementRewritesInPlace) {
   constexpr uid_t kNobody = 65534;
   ScratchDir dir;
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-  for (const mode_t directory_mode : {01777, 0755}) {
-    SCOPED_TRACE(directory_mode);
-    const std::string folder = dir.Path(std::to_string(directory_mode));
+  for (const mode_t directoryMode : {01777, 0755}) {
+    SCOPED_TRACE(directoryMode);
+    const std::string folder = dir.Path(std::to_string(directoryMode));
     std::filesystem::create_directory(folder);
-    ASSERT_EQ(::chmod(folder.c_str(), directory_mode), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), directoryMode), 0);
     const std::string path = folder + "/MARU.ini";
     std::ofstream(path) << "[TOP]\r\n 2400 \r\n[LEFT]\r\n 3600 \r\n; a longer old file\r\n";
     ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
@@ -225,7 +225,7 @@ TEST(Save, RefusedReplacementRewritesInPlace) {
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_uid, 0u);
-    EXPECT_EQ(dir.Listing(std::to_string(directory_mode)), "MARU.ini ");
+    EXPECT_EQ(dir.Listing(std::to_string(directoryMode)), "MARU.ini ");
   }
 }
 

@@ -241,8 +241,8 @@ TEST(TemplateFile, ExamplesInEveryEncoding) {
     const std::string cp932 = ScratchDir::Read(path);
     LineReader reader;
     ASSERT_TRUE(reader.Open(path));
-    EXPECT_FALSE(reader.is_utf8());
-    EXPECT_FALSE(reader.lf_ends_lines());
+    EXPECT_FALSE(reader.IsUtf8());
+    EXPECT_FALSE(reader.LfEndsLines());
     const Names names = ListTemplateNames(path);
     EXPECT_EQ(names.size(), 14u);
 
@@ -252,14 +252,14 @@ TEST(TemplateFile, ExamplesInEveryEncoding) {
         ucnv_convert("UTF-8", "windows-31j", utf8.data(), static_cast<int32_t>(utf8.size()),
                      cp932.data(), static_cast<int32_t>(cp932.size()), &error)));
     ASSERT_TRUE(U_SUCCESS(error)) << u_errorName(error);
-    std::string utf8_lf;
+    std::string utf8Lf;
     for (char c : utf8) {
-      if (c != '\r') utf8_lf += c;
+      if (c != '\r') utf8Lf += c;
     }
-    for (const std::string& bytes : {utf8, utf8_lf}) {
+    for (const std::string& bytes : {utf8, utf8Lf}) {
       const std::string converted = dir.Write(name, bytes);
       ASSERT_TRUE(reader.Open(converted));
-      EXPECT_TRUE(reader.is_utf8());
+      EXPECT_TRUE(reader.IsUtf8());
       EXPECT_EQ(ListTemplateNames(converted), names);
       for (const std::u16string& sought : names) {
         EXPECT_EQ(FindTemplateBody(converted, sought), FindTemplateBody(path, sought));

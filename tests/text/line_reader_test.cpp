@@ -25,9 +25,9 @@ Lines ReadAll(LineReader& reader) {
 // boundary somewhere) and once from a file; all must agree.
 Lines ReadEveryWay(const std::string& bytes) {
   testing::ScratchDir dir;
-  LineReader from_file;
-  EXPECT_TRUE(from_file.Open(dir.Write("lines.txt", bytes)));
-  const Lines expected = ReadAll(from_file);
+  LineReader fromFile;
+  EXPECT_TRUE(fromFile.Open(dir.Write("lines.txt", bytes)));
+  const Lines expected = ReadAll(fromFile);
   for (std::size_t chunk : {1, 2, 3, 5, 4096}) {
     LineReader reader(chunk);
     EXPECT_TRUE(reader.OpenBytes(bytes));
@@ -221,15 +221,15 @@ class Choices : public ::testing::TestWithParam<ChoiceCase> {};
 TEST_P(Choices, FromFirstBlock) {
   const ChoiceCase& c = GetParam();
   testing::ScratchDir dir;
-  LineReader from_file;
-  ASSERT_TRUE(from_file.Open(dir.Write("lines.txt", c.bytes)));
-  EXPECT_EQ(from_file.is_utf8(), c.utf8);
-  EXPECT_EQ(from_file.lf_ends_lines(), c.lf);
+  LineReader fromFile;
+  ASSERT_TRUE(fromFile.Open(dir.Write("lines.txt", c.bytes)));
+  EXPECT_EQ(fromFile.IsUtf8(), c.utf8);
+  EXPECT_EQ(fromFile.LfEndsLines(), c.lf);
   for (std::size_t chunk : {1, 2, 3, 5}) {
     LineReader reader(chunk);
     ASSERT_TRUE(reader.OpenBytes(c.bytes));
-    EXPECT_EQ(reader.is_utf8(), c.utf8) << "chunk size " << chunk;
-    EXPECT_EQ(reader.lf_ends_lines(), c.lf) << "chunk size " << chunk;
+    EXPECT_EQ(reader.IsUtf8(), c.utf8) << "chunk size " << chunk;
+    EXPECT_EQ(reader.LfEndsLines(), c.lf) << "chunk size " << chunk;
   }
 }
 
@@ -290,10 +290,10 @@ TEST(LineReader, RawLinesAreTheBytes) {
 struct CutCase {
   const char* name;
   std::string bytes;
-  std::size_t max_bytes;
+  std::size_t maxBytes;
   std::string first;  // all of the first line, or the part of it a cut leaves
   bool cut;
-  bool ends_with_bracket;
+  bool endsWithBracket;
   const char* next;  // the line after, or nullptr for none
 };
 
@@ -306,16 +306,16 @@ TEST_P(CutLines, TellTheirEnd) {
   testing::ScratchDir dir;
   const std::string path = dir.Write("lines.txt", c.bytes);
   for (std::size_t chunk : {1, 2, 3, 5, 0}) {
-    for (bool ask_end : {true, false}) {
-      SCOPED_TRACE(::testing::Message() << "chunk size " << chunk << ", ask end " << ask_end);
+    for (bool askEnd : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "chunk size " << chunk << ", ask end " << askEnd);
       LineReader reader(chunk);
       ASSERT_TRUE(chunk == 0 ? reader.Open(path) : reader.OpenBytes(c.bytes));
       std::string_view line;
-      ASSERT_TRUE(reader.NextRawLine(line, c.max_bytes));
+      ASSERT_TRUE(reader.NextRawLine(line, c.maxBytes));
       EXPECT_EQ(line, c.first);
       EXPECT_EQ(reader.cut(), c.cut);
-      if (ask_end) {
-        EXPECT_EQ(reader.CutLineEndsWith(']'), c.cut && c.ends_with_bracket);
+      if (askEnd) {
+        EXPECT_EQ(reader.CutLineEndsWith(']'), c.cut && c.endsWithBracket);
       }
       EXPECT_EQ(reader.NextRawLine(line), c.next != nullptr);
       if (c.next != nullptr) {
@@ -381,7 +381,7 @@ TEST(LineReader, ReopenStartsAfresh) {
   std::u16string line;
   ASSERT_TRUE(reader.NextLine(line));
   ASSERT_TRUE(reader.Open(dir.Write("b.txt", "\x81\x5F")));
-  EXPECT_FALSE(reader.is_utf8());
+  EXPECT_FALSE(reader.IsUtf8());
   ASSERT_TRUE(reader.NextLine(line));
   EXPECT_EQ(line, u"\uFF3C");
   EXPECT_FALSE(reader.NextLine(line));

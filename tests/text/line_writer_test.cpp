@@ -59,7 +59,7 @@ TEST(LineWriter, ReplacesTheFileBehindALink) {
 
 struct LinkCase {
   const char* name;
-  const char* points_to;  // where the link out.ini points, relative to its directory
+  const char* pointsTo;  // where the link out.ini points, relative to its directory
   bool theirs;            // out.ini belongs to someone else
   const char* written;    // the file that gets the new content, or nullptr when left alone
 };
@@ -72,7 +72,7 @@ TEST_P(LinkedFile, IsNeverReplacedByAFile) {
   const LinkCase& c = GetParam();
   ScratchDir dir;
   const bool root = ::geteuid() == 0;
-  if ((c.theirs || std::string(c.points_to) == "theirs.ini") && !root) {
+  if ((c.theirs || std::string(c.pointsTo) == "theirs.ini") && !root) {
     GTEST_SKIP() << "only root can give a link to someone else";
   }
   dir.Write("real.ini", "old");
@@ -80,7 +80,7 @@ TEST_P(LinkedFile, IsNeverReplacedByAFile) {
   std::filesystem::create_symlink("real.ini", dir.Path("theirs.ini"));
   std::filesystem::create_symlink("loop.ini", dir.Path("loop.ini"));
   std::filesystem::create_directory(dir.Path("sub"));
-  std::filesystem::create_symlink(c.points_to, dir.Path("out.ini"));
+  std::filesystem::create_symlink(c.pointsTo, dir.Path("out.ini"));
   if (root) {
     ASSERT_EQ(::lchown(dir.Path("theirs.ini").c_str(), 65534, 65534), 0);
   }
@@ -90,7 +90,7 @@ TEST_P(LinkedFile, IsNeverReplacedByAFile) {
 
   EXPECT_EQ(ReplaceFileWithLines(dir.Path("out.ini"), {"new"}), c.written != nullptr);
   ASSERT_TRUE(std::filesystem::is_symlink(dir.Path("out.ini")));
-  EXPECT_EQ(std::filesystem::read_symlink(dir.Path("out.ini")), c.points_to);
+  EXPECT_EQ(std::filesystem::read_symlink(dir.Path("out.ini")), c.pointsTo);
   if (c.written != nullptr) {
     EXPECT_EQ(ScratchDir::Read(dir.Path(c.written)), "new\r\n");
   }
@@ -141,11 +141,11 @@ TEST(LineWriter, FailedWriteKeepsOldFile) {
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
   rlimit small = previous;
   small.rlim_cur = 4;
-  const auto previous_handler = ::signal(SIGXFSZ, SIG_IGN);
+  const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   const bool written = ReplaceFileWithLines(path, {"[TOP]", " 1 "});
   ::setrlimit(RLIMIT_FSIZE, &previous);
-  ::signal(SIGXFSZ, previous_handler);
+  ::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(written);
   EXPECT_EQ(ScratchDir::Read(path), "[TOP]\r\n 2400 \r\n");
   EXPECT_EQ(dir.Listing(), "out.ini ");

@@ -77,21 +77,21 @@ inline long PeakMemoryGrowthKiB(const std::function<bool()>& work) {
     }
     return -1L;
   };
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return -1;
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return -1;
   const pid_t child = ::fork();
   if (child == 0) {
-    ::close(pipe_fds[0]);
+    ::close(pipeFds[0]);
     const long before = peak();
     const bool ok = work();
     const long growth = ok && before >= 0 ? peak() - before : -1;
-    const bool sent = ::write(pipe_fds[1], &growth, sizeof growth) == sizeof growth;
+    const bool sent = ::write(pipeFds[1], &growth, sizeof growth) == sizeof growth;
     ::_exit(sent ? 0 : 1);
   }
-  ::close(pipe_fds[1]);
+  ::close(pipeFds[1]);
   long growth = -1;
-  if (child < 0 || ::read(pipe_fds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
-  ::close(pipe_fds[0]);
+  if (child < 0 || ::read(pipeFds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  ::close(pipeFds[0]);
   int status = 0;
   if (child > 0) ::waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? growth : -1;

@@ -108,19 +108,19 @@ void LineReader::Close() noexcept {
   converterFresh_ = true;
 }
 
-bool LineReader::Open(const std::string& path, std::uint64_t max_size) noexcept {
+bool LineReader::Open(const std::string& path, std::uint64_t maxSize) noexcept {
   Close();
   // Non-blocking so that a named pipe cannot hang the open; it is refused below anyway.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > max_size) {
+      static_cast<std::uint64_t>(info.st_size) > maxSize) {
     ::close(fd);
     return false;
   }
   fd_ = fd;
-  readAllowance_ = max_size;
+  readAllowance_ = maxSize;
   return Begin();
 }
 

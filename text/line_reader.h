@@ -47,10 +47,10 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // Opens a regular file. False when it is missing, unreadable, a directory or not a regular file
-  // (a pipe or a device could block or never end), or larger than `max_size` bytes. A file that
-  // turns out longer than `max_size` while being read (its reported size lied, or it grew) is
-  // refused as well, or ends the lines with failed(): no more than max_size + 1 bytes are read.
-  bool Open(const std::string& path, std::uint64_t max_size = kNoSizeLimit) noexcept;
+  // (a pipe or a device could block or never end), or larger than `maxSize` bytes. A file that
+  // turns out longer than `maxSize` while being read (its reported size lied, or it grew) is
+  // refused as well, or ends the lines with failed(): no more than maxSize + 1 bytes are read.
+  bool Open(const std::string& path, std::uint64_t maxSize = kNoSizeLimit) noexcept;
 
   // Reads bytes held in memory, through the same chunked buffering as a file. The bytes must
   // outlive the reader.

@@ -83,7 +83,77 @@ bool IsJapaneseUtf8(std::string_view block, bool mayBeCut) noexcept {
   return longSequence;
 }
 
+// Writes `c` (not a surrogate) in UTF-8.
+char* PutUtf8(std::uint32_t c, char* out) noexcept {
+  if (c < 0x80) {
+    *out++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
+
+bool IsLeadSurrogate(std::uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsTrailSurrogate(std::uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 }  // namespace
+
+std::size_t LineReader::Utf16Decoder::Convert(std::string_view bytes, char* out) noexcept {
+  char* const start = out;
+  const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = next + bytes.size();
+  while (next != end) {
+    unsigned char pair[2];
+    if (oddByte) {
+      pair[0] = byte;
+      oddByte = false;
+    } else {
+      pair[0] = *next++;
+      if (next == end) {
+        byte = pair[0];
+        oddByte = true;
+        break;
+      }
+    }
+    pair[1] = *next++;
+    const std::uint32_t unit = bigEndian ? (pair[0] << 8 | pair[1]) : (pair[1] << 8 | pair[0]);
+    if (lead != 0) {
+      if (IsTrailSurrogate(unit)) {
+        out = PutUtf8(0x10000 + ((lead - 0xD800u) << 10) + (unit - 0xDC00), out);
+        lead = 0;
+        continue;
+      }
+      out = PutUtf8(kReplacementCharacter, out);
+      lead = 0;
+    }
+    if (IsLeadSurrogate(unit)) {
+      lead = static_cast<char16_t>(unit);
+    } else {
+      out = PutUtf8(IsTrailSurrogate(unit) ? kReplacementCharacter : unit, out);
+    }
+  }
+  return static_cast<std::size_t>(out - start);
+}
+
+std::size_t LineReader::Utf16Decoder::Finish(char* out) noexcept {
+  // A lead surrogate and the first byte of its trail are one cut sequence, as ICU counts it.
+  const bool held = oddByte || lead != 0;
+  oddByte = false;
+  lead = 0;
+  return held ? static_cast<std::size_t>(PutUtf8(kReplacementCharacter, out) - out) : 0;
+}
 
 LineReader::LineReader(std::size_t chunkSize) noexcept
     : chunkSize_(std::max<std::size_t>(chunkSize, 1)) {}
@@ -100,6 +170,8 @@ void LineReader::Close() noexcept {
   atEof_ = false;
   failed_ = false;
   utf8_ = false;
+  utf16_ = false;
+  utf16Decoder_ = Utf16Decoder();
   lfEndsLines_ = false;
   readAllowance_ = kNoSizeLimit;
   begin_ = end_ = 0;
@@ -137,13 +209,46 @@ bool LineReader::Begin() noexcept {
   open_ = true;
   std::string_view head;
   try {
+    // A UTF-16 mark comes first: it decides how everything after it is read.
+    std::string_view mark;
     if (fromMemory_) {
+      mark = memory_.substr(0, 2);
+    } else {
+      // Room for a full chunk behind a partly read line, without growing for ordinary lines.
+      buffer_.resize(std::max(2 * chunkSize_, kHead));
+      while (end_ < 2 && !atEof_) {
+        const std::size_t count = ReadSome(buffer_.data() + end_, 2 - end_);
+        if (count == 0) atEof_ = true;
+        end_ += count;
+      }
+      mark = std::string_view(buffer_.data(), end_);
+    }
+    if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
+      utf16_ = true;
+      utf16Decoder_.bigEndian = mark[0] == '\xFE';
+      if (fromMemory_) {
+        memory_.remove_prefix(2);
+      } else {
+        end_ = 0;
+        utf16Bytes_.resize(chunkSize_);
+      }
+      // The choices are made from the first block of the UTF-8 the file turns into, read in
+      // chunks into a buffer with room for the block and one more chunk.
+      std::size_t room = std::max(2 * chunkSize_, kDecisionBytes + Utf16Decoder::Room(chunkSize_));
+      // Bytes in memory need no more room than all of them turn into.
+      if (fromMemory_) room = std::min(room, Utf16Decoder::Room(memory_.size()));
+      buffer_.resize(room);
+      while (end_ < kDecisionBytes && !atEof_) {
+        const std::size_t count = ReadText(buffer_.data() + end_, chunkSize_);
+        if (count == 0) atEof_ = true;
+        end_ += count;
+      }
+      head = std::string_view(buffer_.data(), end_);
+    } else if (fromMemory_) {
       head = memory_.substr(0, kHead);
       // Bytes in memory need no more room than they take.
       buffer_.resize(std::min(2 * chunkSize_, memory_.size()));
     } else {
-      // Room for a full chunk behind a partly read line, without growing for ordinary lines.
-      buffer_.resize(std::max(2 * chunkSize_, kHead));
       // The head is read whole whatever the chunk size, so that the choices never depend on it.
       while (end_ < kHead && !atEof_) {
         const std::size_t count = ReadSome(buffer_.data() + end_, kHead - end_);
@@ -175,7 +280,8 @@ bool LineReader::Begin() noexcept {
 }
 
 void LineReader::Decide(std::string_view head) noexcept {
-  const bool mark = head.substr(0, 3) == kUtf8Mark;
+  // In a UTF-16 file, a UTF-8 mark is the character U+FEFF.
+  const bool mark = !utf16_ && head.substr(0, 3) == kUtf8Mark;
   if (mark) {
     if (fromMemory_) {
       memory_.remove_prefix(3);
@@ -184,7 +290,7 @@ void LineReader::Decide(std::string_view head) noexcept {
     }
   }
   const std::string_view block = head.substr(mark ? 3 : 0, kDecisionBytes);
-  utf8_ = mark || IsJapaneseUtf8(block, block.size() == kDecisionBytes);
+  utf8_ = utf16_ || mark || IsJapaneseUtf8(block, block.size() == kDecisionBytes);
   lfEndsLines_ =
       block.find('\n') != std::string_view::npos && block.find('\r') == std::string_view::npos;
 }
@@ -221,6 +327,25 @@ std::size_t LineReader::ReadSome(char* destination, std::size_t capacity) noexce
   }
 }
 
+std::size_t LineReader::ReadText(char* destination, std::size_t count) noexcept {
+  if (!utf16_) return ReadSome(destination, count);
+  for (;;) {
+    std::string_view bytes;
+    if (fromMemory_) {
+      bytes = memory_.substr(0, count);
+      memory_.remove_prefix(bytes.size());
+    } else {
+      count = std::min(count, utf16Bytes_.size());
+      bytes = std::string_view(utf16Bytes_.data(), ReadSome(utf16Bytes_.data(), count));
+      if (failed_) return 0;
+    }
+    if (bytes.empty()) return utf16Decoder_.Finish(destination);
+    // A read that ends inside a code unit or a pair may give nothing yet.
+    const std::size_t written = utf16Decoder_.Convert(bytes, destination);
+    if (written > 0) return written;
+  }
+}
+
 bool LineReader::Refill() noexcept {
   if (atEof_) return false;
   if (begin_ > 0) {
@@ -229,15 +354,16 @@ bool LineReader::Refill() noexcept {
     begin_ = 0;
   }
   const std::size_t wanted = fromMemory_ ? std::min(chunkSize_, memory_.size()) : chunkSize_;
-  if (buffer_.size() - end_ < wanted) {
+  const std::size_t room = utf16_ ? Utf16Decoder::Room(wanted) : wanted;
+  if (buffer_.size() - end_ < room) {
     try {
-      buffer_.resize(std::max(buffer_.size() * 2, end_ + wanted));
+      buffer_.resize(std::max(buffer_.size() * 2, end_ + room));
     } catch (const std::bad_alloc&) {
       Fail();
       return false;
     }
   }
-  std::size_t count = ReadSome(buffer_.data() + end_, wanted);
+  std::size_t count = ReadText(buffer_.data() + end_, wanted);
   if (count == 0) {
     atEof_ = true;
     return false;
@@ -432,15 +558,18 @@ bool LineReader::PeekCutLineEndsWith(char c) noexcept {
   // Beyond the buffer: bytes in memory are looked at where they are, a file is read at its
   // offset without moving it.
   std::vector<char> ahead;
+  std::vector<char> converted;  // what a UTF-16 chunk ahead turns into
+  Utf16Decoder decoder = utf16Decoder_;
   off_t offset = 0;
+  try {
+    if (!fromMemory_) ahead.resize(chunkSize_);
+    if (utf16_) converted.resize(Utf16Decoder::Room(chunkSize_));
+  } catch (const std::bad_alloc&) {
+    Fail();
+    return false;
+  }
   if (!fromMemory_) {
     offset = ::lseek(fd_, 0, SEEK_CUR);
-    try {
-      ahead.resize(chunkSize_);
-    } catch (const std::bad_alloc&) {
-      Fail();
-      return false;
-    }
     if (offset < 0) {
       Fail();
       return false;
@@ -462,7 +591,15 @@ bool LineReader::PeekCutLineEndsWith(char c) noexcept {
       offset += count;
       bytes = std::string_view(ahead.data(), static_cast<std::size_t>(count));
     }
-    if (bytes.empty()) return EndsWith(end, c);
+    const bool over = bytes.empty();
+    if (utf16_) {
+      bytes = std::string_view(converted.data(), over ? decoder.Finish(converted.data())
+                                                      : decoder.Convert(bytes, converted.data()));
+    }
+    if (bytes.empty()) {
+      if (over) return EndsWith(end, c);
+      continue;
+    }
     const char* stop = FindTerminatorIn(bytes.data(), bytes.size(), lfEndsLines_);
     if (stop != nullptr) bytes = bytes.substr(0, static_cast<std::size_t>(stop - bytes.data()));
     NoteCutBytes(bytes, end);

@@ -15,7 +15,12 @@ namespace koron {
 // (the first 64 KiB after a UTF-8 byte-order mark, or of the file when it has none), so that every
 // reader of the same bytes agrees whatever its chunk size:
 //
-// - Encoding: UTF-8 when the file begins with the UTF-8 byte-order mark, or when the block is
+// - Encoding: UTF-16 when the file begins with a UTF-16 byte-order mark, FF FE (little-endian)
+//   or FE FF (big-endian); no code page 932 text begins with either. Such a file is turned into
+//   UTF-8 as it is read, and read on as UTF-8: its first block, its raw lines and the size of a
+//   cut are those of the UTF-8 bytes. A code unit cut off by the end of the file, and a surrogate
+//   without its partner, each become U+FFFD. Otherwise UTF-8 when the file begins with the UTF-8
+//   byte-order mark, or when the block is
 //   strictly valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF; a sequence
 //   cut at the block's far edge passes) and holds at least one complete sequence of three or
 //   more bytes. Otherwise code page 932 (Microsoft's table). Japanese UTF-8 is made of three-byte
@@ -28,8 +33,8 @@ namespace koron {
 // Bytes that do not form a character become U+FFFD, one per bad sequence.
 //
 // Lines are split on bytes before they are converted: CR and LF are never part of a double-byte
-// character in either encoding. So callers may look at a line's bytes first and convert only the
-// lines they need, which is what makes searching a large file cheap.
+// character in UTF-8 or code page 932. So callers may look at a line's bytes first and convert only
+// the lines they need, which is what makes searching a large file cheap.
 //
 // Memory stays in proportion to the longest line kept (and the first block). Nothing throws: a
 // read error, or running out of memory, ends the lines and sets failed().
@@ -47,7 +52,8 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // Opens a regular file. False when it is missing, unreadable, a directory or not a regular file
-  // (a pipe or a device could block or never end), or larger than `maxSize` bytes. A file that
+  // (a pipe or a device could block or never end), or larger than `maxSize` bytes (its own bytes,
+  // whatever a UTF-16 file grows to as UTF-8). A file that
   // turns out longer than `maxSize` while being read (its reported size lied, or it grew) is
   // refused as well, or ends the lines with failed(): no more than maxSize + 1 bytes are read.
   bool Open(const std::string& path, std::uint64_t maxSize = kNoSizeLimit) noexcept;
@@ -94,8 +100,10 @@ class LineReader {
   // True when the lines ended because of an error rather than the end of the file.
   bool failed() const noexcept { return failed_; }
 
-  // The two choices made for the open file.
+  // The two choices made for the open file. A UTF-16 file is UTF-8 to every caller of the raw
+  // lines, so IsUtf8() is true for it too; IsUtf16() tells it apart (a NUL byte is text there).
   bool IsUtf8() const noexcept { return utf8_; }
+  bool IsUtf16() const noexcept { return utf16_; }
   bool LfEndsLines() const noexcept { return lfEndsLines_; }
 
  private:
@@ -105,6 +113,22 @@ class LineReader {
   // Reads more bytes behind the unread ones; false when nothing more can come.
   bool Refill() noexcept;
   std::size_t ReadSome(char* destination, std::size_t capacity) noexcept;
+  // Turns UTF-16 into UTF-8 across reads: it holds an odd byte and a lead surrogate between
+  // them. Copied to look ahead without moving on.
+  struct Utf16Decoder {
+    bool bigEndian = false;
+    bool oddByte = false;
+    unsigned char byte = 0;
+    char16_t lead = 0;  // a lead surrogate waiting for its trail, or 0
+    // The most UTF-8 bytes Convert or Finish writes for `count` bytes of UTF-16.
+    static constexpr std::size_t Room(std::size_t count) { return 2 * count + 8; }
+    std::size_t Convert(std::string_view bytes, char* out) noexcept;
+    // At the end of the file: what is held becomes one U+FFFD.
+    std::size_t Finish(char* out) noexcept;
+  };
+  // Reads up to `count` bytes of the file and writes them, converted, to `destination`, which
+  // has room for Utf16Decoder::Room(count). Zero only at the end, or on failure.
+  std::size_t ReadText(char* destination, std::size_t count) noexcept;
   void Fail() noexcept;
   // The first terminator at or after `from`, or nullptr.
   const char* FindTerminator(std::size_t from) const noexcept;
@@ -131,7 +155,10 @@ class LineReader {
   bool atEof_ = false;
   bool failed_ = false;
   bool utf8_ = false;
+  bool utf16_ = false;
   bool lfEndsLines_ = false;
+  Utf16Decoder utf16Decoder_;
+  std::vector<char> utf16Bytes_;                // a chunk of a UTF-16 file before conversion
   std::uint64_t readAllowance_ = kNoSizeLimit;  // bytes a file may still give
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // first unread byte in buffer_

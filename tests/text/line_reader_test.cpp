@@ -36,6 +36,19 @@ Lines ReadEveryWay(const std::string& bytes) {
   return expected;
 }
 
+// `text` in UTF-16 of either byte order, behind its byte-order mark.
+std::string Utf16(std::u16string_view text, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+std::string Utf16Be(std::u16string_view text) { return Utf16(text, true); }
+
 struct LineCase {
   const char* name;
   std::string bytes;
@@ -87,6 +100,29 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"LfPastMarkAndFirstBlockIsOrdinary",
                  "\xEF\xBB\xBF" + kFirstBlockOfX + "\ny",
                  {kWideX + u"\ny"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Line ends are decided, and lines split, on the UTF-8 that UTF-16 turns into.
+const std::u16string kKana(21845, u'\u3042');  // 65535 bytes in UTF-8
+
+INSTANTIATE_TEST_SUITE_P(
+    Utf16, LineRules,
+    ::testing::Values(
+        LineCase{"LeCrLf", Utf16(u"a\r\n\nb\r\n"), {u"a", u"\nb"}},
+        LineCase{"LeLf", Utf16(u"a\nb\n\nc"), {u"a", u"b", u"", u"c"}},
+        LineCase{"LeCr", Utf16(u"a\rb\r"), {u"a", u"b"}},
+        LineCase{"BeCrLf", Utf16Be(u"a\r\n\nb\r\n"), {u"a", u"\nb"}},
+        LineCase{"BeLf", Utf16Be(u"a\nb\n\nc"), {u"a", u"b", u"", u"c"}},
+        LineCase{"BeCr", Utf16Be(u"a\rb\r"), {u"a", u"b"}},
+        LineCase{"MarkAloneIsEmptyFile", "\xFF\xFE", {}},
+        LineCase{"BeMarkAloneIsEmptyFile", "\xFE\xFF", {}},
+        LineCase{"TerminatorBytesInsideAUnit", Utf16(u"\u0D0A\u0A0D"), {u"\u0D0A\u0A0D"}},
+        LineCase{"NulIsOrdinary", Utf16(std::u16string(u"a\0b", 3)), {std::u16string(u"a\0b", 3)}},
+        LineCase{"Utf8MarkIsText", Utf16(u"\uFEFFa"), {u"\uFEFFa"}},
+        LineCase{"LfJustInsideFirstBlock", Utf16(kKana + u"\ny"), {kKana, u"y"}},
+        LineCase{"LfJustPastFirstBlockIsOrdinary",
+                 Utf16(kKana + u"\u3042\ny\rz"),
+                 {kKana + u"\u3042\ny", u"z"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineReader, LineLongerThanManyChunks) {
@@ -192,6 +228,30 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"SecondMarkIsText", "\xEF\xBB\xBF\xEF\xBB\xBF", u"\uFEFF"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// After a UTF-16 mark, in either byte order. A code unit cut off by the end of the file, and a
+// surrogate without its partner, are bad sequences; a lead surrogate and half a trail are one.
+INSTANTIATE_TEST_SUITE_P(
+    Utf16, Decoding,
+    ::testing::Values(
+        DecodeCase{"LeJapanese", Utf16(u"[\u732B]\uFF3C"), u"[\u732B]\uFF3C"},
+        DecodeCase{"BeJapanese", Utf16Be(u"[\u732B]\uFF3C"), u"[\u732B]\uFF3C"},
+        DecodeCase{"LeSurrogatePair", Utf16(u"a\U0001F600b"), u"a\U0001F600b"},
+        DecodeCase{"BeSurrogatePair", Utf16Be(u"\U0001F600\U0001F600"), u"\U0001F600\U0001F600"},
+        DecodeCase{"LeOddFinalByte", Utf16(u"a") + "b", u"a\uFFFD"},
+        DecodeCase{"BeOddFinalByte", Utf16Be(u"a") + "b", u"a\uFFFD"},
+        DecodeCase{"LoneLeadAtEnd", Utf16(u"a\xD800"), u"a\uFFFD"},
+        DecodeCase{"LeadBeforeOther",
+                   Utf16Be(u"\xD800"
+                           u"b\xDBFF"),
+                   u"\uFFFDb\uFFFD"},
+        DecodeCase{"LoneTrail",
+                   Utf16(u"\xDC00"
+                         u"b\xDFFF"),
+                   u"\uFFFDb\uFFFD"},
+        DecodeCase{"LeadLeadTrail", Utf16(u"\xD800\xD800\xDC00"), u"\uFFFD\U00010000"},
+        DecodeCase{"LeadAndHalfATrail", Utf16(u"a\xD800") + "\xDC", u"a\uFFFD"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(LineReader, MarkAloneIsEmptyFile) {
   EXPECT_EQ(ReadEveryWay("\xEF\xBB\xBF"), Lines{});
   EXPECT_EQ(ReadEveryWay("\xEF\xBB\xBF\r\n"), Lines{u""});
@@ -223,12 +283,16 @@ TEST_P(Choices, FromFirstBlock) {
   testing::ScratchDir dir;
   LineReader fromFile;
   ASSERT_TRUE(fromFile.Open(dir.Write("lines.txt", c.bytes)));
+  const std::string mark = c.bytes.substr(0, 2);
+  const bool utf16 = mark == "\xFF\xFE" || mark == "\xFE\xFF";
   EXPECT_EQ(fromFile.IsUtf8(), c.utf8);
+  EXPECT_EQ(fromFile.IsUtf16(), utf16);
   EXPECT_EQ(fromFile.LfEndsLines(), c.lf);
   for (std::size_t chunk : {1, 2, 3, 5}) {
     LineReader reader(chunk);
     ASSERT_TRUE(reader.OpenBytes(c.bytes));
     EXPECT_EQ(reader.IsUtf8(), c.utf8) << "chunk size " << chunk;
+    EXPECT_EQ(reader.IsUtf16(), utf16) << "chunk size " << chunk;
     EXPECT_EQ(reader.LfEndsLines(), c.lf) << "chunk size " << chunk;
   }
 }
@@ -257,7 +321,11 @@ INSTANTIATE_TEST_SUITE_P(
                                  kCat + kAs.substr(5) + "\xE7\x8C" + "\xFF\xFF", true, false},
                       ChoiceCase{"OnlyCutSequenceCountsNot", kAs.substr(2) + "\xE7\x8C\xAB", false,
                                  false},
-                      ChoiceCase{"FirstNonAsciiPastFirstBlock", kAs + kCat, false, false}),
+                      ChoiceCase{"FirstNonAsciiPastFirstBlock", kAs + kCat, false, false},
+                      ChoiceCase{"Utf16Le", Utf16(u"a\r\n"), true, false},
+                      ChoiceCase{"Utf16BeAndLf", Utf16Be(u"a\n"), true, true},
+                      ChoiceCase{"HalfAMark", "\xFF", false, false},
+                      ChoiceCase{"MarkNotAtStart", "a\xFF\xFE", false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -347,7 +415,12 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"Utf8HasNoPairs", "\xEF\xBB\xBF[a\x81]\r\nz", 2, "[a\x81", true, true, "z"},
         CutCase{"LfFile", "[abc]\nz\n", 0, "[", true, true, "z"},
         CutCase{"LongLineEndingInCr", std::string(300000, 'x') + "]\r", 1, "xx", true, true,
-                nullptr}),
+                nullptr},
+        // A UTF-16 line is cut on the UTF-8 it turns into.
+        CutCase{"Utf16", Utf16(u"[\u732Bbc]\r\nz"), 3, "[\xE7\x8C\xAB", true, true, "z"},
+        CutCase{"Utf16LongLine", Utf16Be(u"[" + std::u16string(300000, u'\u732B') + u"]\r\nz"), 1,
+                "[\xE7", true, true, "z"},
+        CutCase{"Utf16OddByteAfterBracket", Utf16(u"[abc]") + "]", 1, "[a", true, false, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineReader, SizeLimit) {
@@ -357,6 +430,11 @@ TEST(LineReader, SizeLimit) {
   EXPECT_FALSE(reader.Open(path, 16));
   ASSERT_TRUE(reader.Open(path, 17));
   EXPECT_EQ(ReadAll(reader), (Lines{u"0123456789", u"12345"}));
+  // A UTF-16 file is measured in its own bytes, not in the UTF-8 it turns into.
+  const std::string utf16 = dir.Write("utf16.txt", Utf16(u"\u732B\u732B"));
+  EXPECT_FALSE(reader.Open(utf16, 5));
+  ASSERT_TRUE(reader.Open(utf16, 6));
+  EXPECT_EQ(ReadAll(reader), Lines{u"\u732B\u732B"});
   // A size that lies (procfs reports 0) cannot make the reader take more than allowed.
   EXPECT_FALSE(reader.Open("/proc/self/maps", 16));
 }
@@ -380,8 +458,11 @@ TEST(LineReader, ReopenStartsAfresh) {
                                     "a\r\nrest")));
   std::u16string line;
   ASSERT_TRUE(reader.NextLine(line));
-  ASSERT_TRUE(reader.Open(dir.Write("b.txt", "\x81\x5F")));
+  ASSERT_TRUE(reader.Open(dir.Write("b.txt", Utf16(u"\u732Ba\r\nb") + "c")));
+  ASSERT_TRUE(reader.NextLine(line));
+  ASSERT_TRUE(reader.Open(dir.Write("c.txt", "\x81\x5F")));
   EXPECT_FALSE(reader.IsUtf8());
+  EXPECT_FALSE(reader.IsUtf16());
   ASSERT_TRUE(reader.NextLine(line));
   EXPECT_EQ(line, u"\uFF3C");
   EXPECT_FALSE(reader.NextLine(line));

@@ -94,8 +94,8 @@ const std::string kLongList = "[long]\r\n" + std::string(kMaxPictureLength - 1, 
 
 // A folder holding both lists and subfolders with lists of their own: "sub" has only list 1,
 // "odd" and "locked" have lists that cannot be read, "long" has long templates and a list 2
-// without names. Also a folder named with a byte that is not UTF-8, and a file that a name with
-// such a byte must not reach.
+// without names, "utf16" has lists in UTF-16 of both byte orders. Also a folder named with a byte
+// that is not UTF-8, and a file that a name with such a byte must not reach.
 class ListFolder {
  public:
   ListFolder() {
@@ -115,6 +115,11 @@ class ListFolder {
     std::filesystem::create_directory(dir_.Path("long"));
     dir_.Write("long/AAList_01.txt", kLongList);
     dir_.Write("long/AAList_02.txt", "no names here\r\n");
+    std::filesystem::create_directory(dir_.Path("utf16"));
+    dir_.Write("utf16/AAList_01.txt", testing::Utf16File(u"[\u306D\u3053]\r\nx\r\n[\u72AC]\r\n"));
+    dir_.Write("utf16/AAList_02.txt",
+               testing::Utf16File(
+                   u"[kana]\r\n\u3042\u3044\u3046\u3048\u304A\r\n\uFF71\uFF72\uFF73\r\n", true));
     ::mkfifo(dir_.Path("lonely").c_str(), 0600);  // a pipe that nobody reads
   }
   RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
@@ -220,6 +225,8 @@ std::vector<Row> Rows() {
       {"ListPictureTemplates", {"--list", "1"}, kNeko + "\nempty\n" + kInu + "\nline\u240Afeed\n"},
       {"ListPanelTemplates", {"--list", "2"}, "kana\nheart\nnobody\ntwice\ntwice\n"},
       {"DirForList", {"--dir", "sub", "--list", "1"}, "sub\n"},
+      {"ListUtf16", {"--dir", "utf16", "--list", "1"}, kNeko + "\n" + kInu + "\n"},
+      {"ShowUtf16BigEndian", {"--dir", "utf16", "--show", "kana"}, kKana},
       {"ListMissing", {"--dir", "sub", "--list", "2"}, "", 1, "/sub/AAList_02.txt: no such file."},
       {"ListAFolder",
        {"--dir", "odd", "--list", "1"},

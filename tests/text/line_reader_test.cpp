@@ -36,18 +36,8 @@ Lines ReadEveryWay(const std::string& bytes) {
   return expected;
 }
 
-// `text` in UTF-16 of either byte order, behind its byte-order mark.
-std::string Utf16(std::u16string_view text, bool bigEndian = false) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (char16_t unit : text) {
-    const char high = static_cast<char>(unit >> 8);
-    const char low = static_cast<char>(unit & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
-}
-std::string Utf16Be(std::u16string_view text) { return Utf16(text, true); }
+std::string Utf16(std::u16string_view text) { return testing::Utf16File(text); }
+std::string Utf16Be(std::u16string_view text) { return testing::Utf16File(text, true); }
 
 struct LineCase {
   const char* name;

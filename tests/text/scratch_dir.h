@@ -61,6 +61,18 @@ class ScratchDir {
   std::string path_;
 };
 
+// `text` as a UTF-16 file of either byte order holds it, behind its byte-order mark.
+inline std::string Utf16File(std::u16string_view text, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
 // Runs `work` in a forked child, so that nothing else the test process did counts, and returns
 // how much the child's peak resident memory (VmHWM) grew while it ran, in KiB; -1 when `work`
 // returned false or the child did not finish.

@@ -1,14 +1,16 @@
 // Template listing and lookup on arbitrary list file bytes, read from memory. Each result is
 // checked against a plain reader written apart from the line reader: it decides the encoding
 // and the line ends from the first 64 KiB at once, splits the whole input into lines and converts
-// each line whole. Readers that take the bytes in tiny chunks must agree too.
+// each line whole (a UTF-16 input is converted whole, then split). Readers that take the bytes in
+// tiny chunks must agree too.
 //
-// An input that begins with 0xFF 0xFE gets a filler of about 64 KiB in front of the rest, so that
-// the rest meets the edge of the first block.
+// An input that begins with 0xFF 0xFF gets a filler of about 64 KiB in front of the rest, so that
+// the rest meets the edge of the first block; the third byte says how, and whether in UTF-16.
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
+#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -111,9 +113,58 @@ std::u16string ConvertWhole(UConverter* converter, std::string_view bytes) {
 
 struct PlainFile {
   bool utf8 = false;
+  bool utf16 = false;
   bool lf = false;
   Lines lines;
 };
+
+// Where the lines of `text` begin and end: at CR LF, a CR alone, and a LF alone when `lf`.
+template <typename Char>
+std::vector<std::basic_string_view<Char>> SplitLines(std::basic_string_view<Char> text, bool lf) {
+  std::vector<std::basic_string_view<Char>> raw;
+  const auto npos = text.npos;
+  std::size_t start = 0;
+  std::size_t cr = text.find(Char('\r'));
+  std::size_t lfAt = lf ? text.find(Char('\n')) : npos;
+  while (start < text.size()) {
+    if (cr < start) cr = text.find(Char('\r'), start);
+    if (lfAt < start) lfAt = text.find(Char('\n'), start);
+    const std::size_t i = std::min(cr, lfAt);
+    if (i == npos) {
+      raw.push_back(text.substr(start));
+      break;
+    }
+    raw.push_back(text.substr(start, i - start));
+    start =
+        i + 1 < text.size() && text[i] == Char('\r') && text[i + 1] == Char('\n') ? i + 2 : i + 1;
+  }
+  return raw;
+}
+
+// After a UTF-16 mark: the whole text through ICU, the line ends from the first block of its
+// UTF-8.
+PlainFile PlainReadUtf16(std::string_view bytes) {
+  static const koron::Converter littleEndian = OpenReplacingConverter("UTF-16LE");
+  static const koron::Converter bigEndian = OpenReplacingConverter("UTF-16BE");
+  PlainFile file;
+  file.utf8 = file.utf16 = true;
+  const std::u16string text =
+      ConvertWhole((bytes[0] == '\xFE' ? bigEndian : littleEndian).get(), bytes.substr(2));
+  std::string utf8(text.size() * 3, '\0');
+  int32_t length = 0;
+  UErrorCode error = U_ZERO_ERROR;
+  u_strToUTF8(utf8.data(), static_cast<int32_t>(utf8.size()), &length,
+              reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+              &error);
+  if (U_FAILURE(error)) __builtin_trap();
+  const std::string_view block =
+      std::string_view(utf8.data(), static_cast<std::size_t>(length)).substr(0, kBlock);
+  file.lf = block.find('\n') != block.npos && block.find('\r') == block.npos;
+  for (std::u16string_view line : SplitLines(std::u16string_view(text), file.lf)) {
+    file.lines.emplace_back(line);
+  }
+  return file;
+}
 
 PlainFile PlainRead(std::string_view bytes) {
   static const koron::Converter utf8Converter = OpenReplacingConverter("UTF-8");
@@ -131,6 +182,9 @@ PlainFile PlainRead(std::string_view bytes) {
     return back;
   }();
 
+  if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+    return PlainReadUtf16(bytes);
+  }
   PlainFile file;
   const bool mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
   if (mark) bytes.remove_prefix(3);
@@ -138,23 +192,7 @@ PlainFile PlainRead(std::string_view bytes) {
   file.utf8 = mark || PlainIsJapaneseUtf8(block, block.size() == kBlock);
   file.lf = block.find('\n') != block.npos && block.find('\r') == block.npos;
 
-  std::vector<std::string_view> raw;
-  std::size_t start = 0;
-  std::size_t cr = bytes.find('\r');
-  std::size_t lf = file.lf ? bytes.find('\n') : bytes.npos;
-  while (start < bytes.size()) {
-    if (cr < start) cr = bytes.find('\r', start);
-    if (lf < start) lf = bytes.find('\n', start);
-    const std::size_t i = std::min(cr, lf);
-    if (i == bytes.npos) {
-      raw.push_back(bytes.substr(start));
-      break;
-    }
-    raw.push_back(bytes.substr(start, i - start));
-    start = bytes.substr(i, 2) == "\r\n" ? i + 2 : i + 1;
-  }
-
-  for (std::string_view line : raw) {
+  for (std::string_view line : SplitLines(bytes, file.lf)) {
     std::u16string text = ConvertWhole(file.utf8 ? utf8 : cp932, line);
     if (!file.utf8) {
       for (char16_t& c : text) {
@@ -220,11 +258,25 @@ bool Same(const Lines& a, const Lines& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::string padded;
-  if (size >= 3 && data[0] == 0xFF && data[1] == 0xFE) {
-    // A filler that ends a few bytes before or after the block's edge, in ASCII or UTF-8.
-    padded.assign(kBlock - 4 + data[2] % 8, 'a');
-    if (data[2] & 8) padded.replace(0, 3, "\xE3\x81\x82");
-    if (data[2] & 16) padded[0] = '\n';
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xFF) {
+    // A filler that ends a few bytes before or after the block's edge, in ASCII or UTF-8, or
+    // in UTF-16 that turns into the same first block (then the rest is UTF-16 too).
+    const std::size_t length = kBlock - 4 + data[2] % 8;
+    if (data[2] & 32) {
+      std::u16string filler(length, u'a');
+      if (data[2] & 8) filler.replace(0, 3, u"\u3042");
+      if (data[2] & 16) filler[0] = u'\n';
+      const bool big = data[2] & 64;
+      padded = big ? "\xFE\xFF" : "\xFF\xFE";
+      for (char16_t unit : filler) {
+        padded += static_cast<char>(big ? unit >> 8 : unit & 0xFF);
+        padded += static_cast<char>(big ? unit & 0xFF : unit >> 8);
+      }
+    } else {
+      padded.assign(length, 'a');
+      if (data[2] & 8) padded.replace(0, 3, "\xE3\x81\x82");
+      if (data[2] & 16) padded[0] = '\n';
+    }
     padded.append(bytes.substr(3));
     bytes = padded;
   }
@@ -232,12 +284,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t chunk = padded.empty() ? 1 + size % 7 : 1000 + size % 7;
 
   const PlainFile plain = PlainRead(bytes);
-  for (std::size_t chunkSize :
-       {padded.empty() ? koron::LineReader::kDefaultChunkSize : 0, chunk}) {
+  for (std::size_t chunkSize : {padded.empty() ? koron::LineReader::kDefaultChunkSize : 0, chunk}) {
     if (chunkSize == 0) continue;  // padded inputs are long: only what the edge changes
     koron::LineReader reader(chunkSize);
     Check(reader.OpenBytes(bytes));
-    Check(reader.IsUtf8() == plain.utf8 && reader.LfEndsLines() == plain.lf);
+    Check(reader.IsUtf8() == plain.utf8 && reader.IsUtf16() == plain.utf16 &&
+          reader.LfEndsLines() == plain.lf);
     Lines lines;
     std::u16string line;
     while (reader.NextLine(line)) lines.push_back(line);

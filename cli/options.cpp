@@ -52,7 +52,8 @@ void SetUpParser(QCommandLineParser& parser) {
             "Use DIR as the working folder instead of the current directory.", "DIR");
   AddOption(parser, {QStringLiteral("user-dir")},
             "Use $XDG_DATA_HOME/koron-aa (~/.local/share/koron-aa) as the working folder; "
-            "the example lists are copied into it when missing.");
+            "the example lists, and the example collections into its AA/, are copied into it when "
+            "missing.");
   AddOption(parser, {QStringLiteral("print")},
             "Write the picture that the left AA\u4F5C\u6210 button makes to standard output.");
   AddOption(parser, {QStringLiteral("marchers")},

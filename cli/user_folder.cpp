@@ -1,5 +1,6 @@
 #include "cli/user_folder.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -7,6 +8,8 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <set>
 
 #include "templates/template_list.h"
 #include "text/line_writer.h"
@@ -67,10 +70,10 @@ bool CopyBytes(int from, int to) {
   }
 }
 
-// The example list `name` as the package installed it: the first readable regular file.
-int OpenExample(const std::vector<std::string>& dataDirs, const char* name) {
-  for (const std::string& dir : dataDirs) {
-    const std::string path = dir + "/koron-aa/" + name;
+// The example `name` as the package installed it: the first readable regular file in `sources`.
+int OpenExample(const std::vector<std::string>& sources, const std::string& name) {
+  for (const std::string& dir : sources) {
+    const std::string path = dir + "/" + name;
     // Non-blocking, so that a named pipe there cannot hang the start; it is skipped below.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) continue;
@@ -91,17 +94,18 @@ void PlaceWithoutReplacing(const std::string& temp, const std::string& target) {
   ::unlink(temp.c_str());
 }
 
-void CopyExampleIfMissing(const std::string& folder, const std::vector<std::string>& dataDirs,
-                          const char* name) {
+void CopyExampleIfMissing(const std::string& folder, const std::vector<std::string>& sources,
+                          const std::string& name) {
   const std::string target = folder + "/" + name;
   struct stat info;
   // Anything at all under that name (even a dangling link) is the user's.
   if (::lstat(target.c_str(), &info) == 0 || errno != ENOENT) return;
 
-  Fd source(OpenExample(dataDirs, name));
+  Fd source(OpenExample(sources, name));
   if (source.get() < 0) return;
 
-  // Written under a hidden name first, so that a crash or a full disk leaves no half list.
+  // Written under a hidden name first, so that a crash or a full disk leaves no half file (and
+  // the library skips hidden names meanwhile).
   std::string temp = folder + "/." + name + ".XXXXXX";
   Fd out(::mkostemp(temp.data(), O_CLOEXEC));
   if (out.get() < 0) return;
@@ -114,6 +118,27 @@ void CopyExampleIfMissing(const std::string& folder, const std::vector<std::stri
   } else {
     ::unlink(temp.c_str());
   }
+}
+
+// The names of the example collections: the files of every `sources` folder, hidden ones left
+// out, each once and sorted, so that the copying does not depend on the order readdir gives.
+std::set<std::string> ExampleNames(const std::vector<std::string>& sources) {
+  std::set<std::string> names;
+  for (const std::string& dir : sources) {
+    DIR* listing = ::opendir(dir.c_str());
+    if (listing == nullptr) continue;
+    while (const dirent* entry = ::readdir(listing)) {
+      if (entry->d_name[0] != '.') names.insert(entry->d_name);
+    }
+    ::closedir(listing);
+  }
+  return names;
+}
+
+std::vector<std::string> Under(const std::vector<std::string>& dataDirs, const char* subfolder) {
+  std::vector<std::string> folders;
+  for (const std::string& dir : dataDirs) folders.push_back(dir + subfolder);
+  return folders;
 }
 
 }  // namespace
@@ -145,8 +170,16 @@ std::vector<std::string> SystemDataDirs(const char* xdgDataDirs) {
 
 void PrepareUserFolder(const std::string& folder, const std::vector<std::string>& dataDirs) {
   if (!MakeFolders(folder)) return;
+  const std::vector<std::string> lists = Under(dataDirs, "/koron-aa");
   for (const char* name : {kPictureListFile, kPanelListFile}) {
-    CopyExampleIfMissing(folder, dataDirs, name);
+    CopyExampleIfMissing(folder, lists, name);
+  }
+  // The library's folder; when it cannot be made (a file of that name), the lists still work.
+  const std::string library = folder + "/AA";
+  if (!MakeFolders(library)) return;
+  const std::vector<std::string> collections = Under(dataDirs, "/koron-aa/AA");
+  for (const std::string& name : ExampleNames(collections)) {
+    CopyExampleIfMissing(library, collections, name);
   }
 }
 

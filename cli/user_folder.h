@@ -20,8 +20,10 @@ std::vector<std::string> SystemDataDirs(const char* xdgDataDirs);
 
 // Creates `folder` (and its missing parents, private to the user) and copies into it each
 // example list (koron-aa/AAList_0N.txt under the first of `dataDirs` that has it) that the
-// folder lacks. A file already there is never replaced, whatever happens meanwhile, and no half
-// written list is left behind. Failures are not errors: the folder is used as far as it exists.
+// folder lacks. Then creates its library folder AA/ and copies in the same way each example
+// collection (the files of koron-aa/AA/ under `dataDirs`) that AA/ lacks. A file already there
+// is never replaced, whatever happens meanwhile, and no half written file is left behind.
+// Failures are not errors: the folder is used as far as it exists.
 void PrepareUserFolder(const std::string& folder, const std::vector<std::string>& dataDirs);
 
 }  // namespace koron

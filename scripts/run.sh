@@ -2,9 +2,10 @@
 # Installs what building and running need when it is missing, builds the tool and starts it with
 # the example template lists. Arguments go to the tool: scripts/run.sh --print --marchers 5
 #
-# The tool works in a folder of the build tree, not in examples/: the lists are refreshed there
-# from examples/ on every run, and MARU.ini, which the tool writes, stays there between runs and
-# out of the source tree.
+# The tool works in a folder of the build tree, not in examples/: the lists and the example
+# collections of AA/ are refreshed there from examples/ on every run, and MARU.ini, which the
+# tool writes, stays there between runs and out of the source tree. Other files put in its AA/
+# are left alone.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # What installing and building print goes to stderr: stdout is the tool's (run.sh --print | ...).
@@ -25,6 +26,7 @@ for arg in "$@"; do
   esac
 done
 work=$build/examples
-mkdir -p "$work"
+mkdir -p "$work/AA"
 cp "$root/examples/AAList_01.txt" "$root/examples/AAList_02.txt" "$work/"
+cp "$root/examples/AA/"* "$work/AA/"
 exec "$build/app/koron-aa" --dir "$work" "$@"

@@ -512,6 +512,11 @@ TEST(CommandLinePng, SavesThePictureWithoutADisplay) {
   }
 }
 
+// An example collection's name and bytes: 見本.mlt, in code page 932 with CR LF.
+const std::string kMihon = "\u898B\u672C.mlt";
+const std::string kMihonBytes =
+    "\x81\x79\x82\xa0\x81\x7a\r\n[SPLIT]\r\n(\x81\x45\x83\xd6\x81\x45)\r\n";
+
 // --user-dir with the package's examples in a data folder of its own.
 class UserDir : public ::testing::Test {
  protected:
@@ -519,6 +524,11 @@ class UserDir : public ::testing::Test {
     std::filesystem::create_directories(dir_.Path("sys/koron-aa"));
     dir_.Write("sys/koron-aa/AAList_01.txt", "[example1]\r\ne1\r\n");
     dir_.Write("sys/koron-aa/AAList_02.txt", "[example2]\r\ne2\r\n");
+    // The example collections, beside a hidden file and a folder that are not copied.
+    std::filesystem::create_directories(dir_.Path("sys/koron-aa/AA/sub"));
+    dir_.Write("sys/koron-aa/AA/" + kMihon, kMihonBytes);
+    dir_.Write("sys/koron-aa/AA/b.ast", "[AA][b]\nb\n");
+    dir_.Write("sys/koron-aa/AA/.b.ast.tmp", "half");
     // A relative entry is ignored, however it would resolve.
     std::filesystem::create_directories(dir_.Path("other/koron-aa"));
     dir_.Write("other/koron-aa/AAList_01.txt", "[wrong]\r\nw\r\n");
@@ -538,10 +548,10 @@ TEST_F(UserDir, CreatedAndFilledOnFirstUse) {
   EXPECT_EQ(run.out, "example1\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(ScratchDir::Read(dir_.Path("data/koron-aa/AAList_02.txt")), "[example2]\r\ne2\r\n");
-  // Nothing else: no temporary file is left behind.
+  // Nothing else (the lists and AA/): no temporary file is left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path("data/koron-aa")),
                           std::filesystem::directory_iterator()),
-            2);
+            3);
   EXPECT_EQ(Run({"--user-dir", "--show", "example2"}, dir_.Path("data")).out, "e2\r\n");
 }
 
@@ -552,6 +562,50 @@ TEST_F(UserDir, KeepsTheUsersFile) {
   EXPECT_EQ(Run({"--user-dir", "--list", "1"}, dir_.Path("data")).out, "mine\n");
   EXPECT_EQ(ScratchDir::Read(dir_.Path("data/koron-aa/AAList_01.txt")), mine);
   EXPECT_EQ(ScratchDir::Read(dir_.Path("data/koron-aa/AAList_02.txt")), "[example2]\r\ne2\r\n");
+}
+
+// The library folder AA/ after a run, from what the user's folder held before it: the examples
+// it lacks are copied in, nothing of the user's is replaced, and a file named AA stops nothing.
+TEST_F(UserDir, LibraryFolderFilledWithTheExamples) {
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  const struct {
+    const char* name;
+    Files before;  // in the user's folder
+    Files after;
+    const char* listing;  // of AA/, when it is a folder
+  } rows[] = {
+      {"FirstUse",
+       {},
+       {{"AA/" + kMihon, kMihonBytes}, {"AA/b.ast", "[AA][b]\nb\n"}},
+       "b.ast \u898B\u672C.mlt "},
+      {"UsersFileKept",
+       {{"AA/" + kMihon, "[SPLIT]\n"}},
+       {{"AA/" + kMihon, "[SPLIT]\n"}, {"AA/b.ast", "[AA][b]\nb\n"}},
+       "b.ast \u898B\u672C.mlt "},
+      {"OthersLeftAlone",
+       {{"AA/mine/c.ast", "c"}},
+       {{"AA/mine/c.ast", "c"}, {"AA/b.ast", "[AA][b]\nb\n"}},
+       "b.ast mine \u898B\u672C.mlt "},
+      {"AAIsAFile", {{"AA", "not a folder"}}, {{"AA", "not a folder"}}, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string home = std::string("data-") + row.name;
+    for (const auto& [name, bytes] : row.before) {
+      std::filesystem::create_directories(
+          std::filesystem::path(dir_.Path(home + "/koron-aa/" + name)).parent_path());
+      dir_.Write(home + "/koron-aa/" + name, bytes);
+    }
+    const RunResult run = Run({"--user-dir", "--list", "1"}, dir_.Path(home));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "example1\n");
+    for (const auto& [name, bytes] : row.after) {
+      EXPECT_TRUE(ScratchDir::Read(dir_.Path(home + "/koron-aa/" + name)) == bytes) << name;
+    }
+    if (row.listing != nullptr) {
+      EXPECT_EQ(dir_.Listing(home + "/koron-aa/AA"), row.listing);
+    }
+  }
 }
 
 TEST_F(UserDir, RunsWhenTheFolderCannotBeMade) {

@@ -42,6 +42,8 @@ for path in ./usr/bin/koron-aa \
             "./usr/share/icons/hicolor/scalable/apps/$app_id.svg" \
             ./usr/share/koron-aa/AAList_01.txt \
             ./usr/share/koron-aa/AAList_02.txt \
+            ./usr/share/koron-aa/AA/見本.mlt \
+            ./usr/share/koron-aa/AA/顔いろいろ.ast \
             ./usr/share/man/man1/koron-aa.1.gz \
             ./usr/share/doc/koron-aa/copyright \
             ./usr/share/doc/koron-aa/changelog.gz; do

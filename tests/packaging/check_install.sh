@@ -2,8 +2,8 @@
 # Installs the build tree into a temporary DESTDIR with prefix /usr and checks what a desktop
 # needs: the program, a valid desktop entry whose Exec and Icon resolve, valid AppStream
 # metainfo that matches the entry and the project version, the icons at their sizes, the
-# example lists byte for byte where --user-dir looks for them, and the manual page and changelog
-# compressed the way Debian wants, at the project version.
+# example lists and collections byte for byte where --user-dir looks for them, and the manual
+# page and changelog compressed the way Debian wants, at the project version.
 # Usage: check_install.sh <build dir> <source dir> <version> <app id>
 set -euo pipefail
 build=$1 source=$2 version=$3 app_id=$4
@@ -40,7 +40,7 @@ for size in 16 32 48; do
   fi
 done
 
-for list in AAList_01.txt AAList_02.txt; do
+for list in AAList_01.txt AAList_02.txt AA/見本.mlt AA/顔いろいろ.ast; do
   cmp -s "$source/examples/$list" "$usr/share/koron-aa/$list" ||
     fail "installed $list differs from examples/$list"
 done

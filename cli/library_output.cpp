@@ -93,8 +93,9 @@ CliText LibraryEntryText(const CliOptions& options, const QString& folder) {
   const std::optional<std::size_t> index = library->Find(path, options.entryNumber);
   if (!index) {
     result.ok = false;
-    result.error = QStringLiteral("the library has no entry %1.")
-                       .arg(Quoted(options.entryFile + u'#' + QString::number(options.entryNumber)));
+    result.error =
+        QStringLiteral("the library has no entry %1.")
+            .arg(Quoted(options.entryFile + u'#' + QString::number(options.entryNumber)));
     return result;
   }
   result.text = library->Text(library->Entries()[*index]);

@@ -22,8 +22,7 @@ namespace {
 
 // Raised for any failure of the index's database; the library then starts it afresh.
 struct IndexFailure : std::runtime_error {
-  explicit IndexFailure(int code)
-      : std::runtime_error(sqlite3_errstr(code)), code(code) {}
+  explicit IndexFailure(int code) : std::runtime_error(sqlite3_errstr(code)), code(code) {}
   int code;
 };
 
@@ -80,7 +79,8 @@ class Statement {
   std::string_view Bytes(int column) {
     const void* data = sqlite3_column_blob(statement_, column);
     const int size = sqlite3_column_bytes(statement_, column);
-    return data == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(data), size);
+    return data == nullptr ? std::string_view()
+                           : std::string_view(static_cast<const char*>(data), size);
   }
   std::u16string Text16(int column) {
     const std::string_view bytes = Bytes(column);
@@ -223,7 +223,12 @@ std::string DefaultCacheFolder() {
 struct Library::Store {
   sqlite3* db = nullptr;
   int lockFd = -1;
+  // Statements a search runs many times, prepared once.
+  std::unique_ptr<Statement> text;
+  std::unique_ptr<Statement> postings;
   ~Store() {
+    text.reset();
+    postings.reset();
     if (db != nullptr) sqlite3_close_v2(db);
     if (lockFd >= 0) close(lockFd);
   }
@@ -237,8 +242,8 @@ namespace {
 // Opens (or creates) the index at `path`, ":memory:" for one in memory. Throws IndexFailure.
 sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
   sqlite3* db = nullptr;
-  const int opened = sqlite3_open_v2(path.c_str(), &db,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int opened =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (opened != SQLITE_OK) {
     sqlite3_close_v2(db);
     throw IndexFailure(opened);
@@ -338,10 +343,12 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
   };
   std::unordered_map<std::string, Known> known;
   {
-    Statement rows(db, "SELECT id, path, device, inode, size, mtime, ctime, problem, entries "
-                       "FROM files");
+    Statement rows(db,
+                   "SELECT id, path, device, inode, size, mtime, ctime, problem, entries "
+                   "FROM files");
     while (rows.Step()) {
-      Known file{rows.Int(0), {}, std::string(rows.Bytes(7)), static_cast<std::uint32_t>(rows.Int(8))};
+      Known file{
+          rows.Int(0), {}, std::string(rows.Bytes(7)), static_cast<std::uint32_t>(rows.Int(8))};
       file.stamp.device = static_cast<std::uint64_t>(rows.Int(2));
       file.stamp.inode = static_cast<std::uint64_t>(rows.Int(3));
       file.stamp.size = static_cast<std::uint64_t>(rows.Int(4));
@@ -372,8 +379,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
 
   Statement dropEntries(db, "DELETE FROM entries WHERE file=?1");
   Statement dropFile(db, "DELETE FROM files WHERE id=?1");
-  Statement addDead(db, "INSERT INTO meta(key, value) VALUES('dead', ?1) "
-                        "ON CONFLICT(key) DO UPDATE SET value = value + ?1");
+  Statement addDead(db,
+                    "INSERT INTO meta(key, value) VALUES('dead', ?1) "
+                    "ON CONFLICT(key) DO UPDATE SET value = value + ?1");
   auto forget = [&](std::int64_t fileId) {
     dropEntries.Bind(1, fileId).Run();
     const std::int64_t dropped = sqlite3_changes64(db);
@@ -393,8 +401,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
                      "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(path) DO UPDATE SET "
                      "device=?2, inode=?3, size=?4, mtime=?5, ctime=?6, problem=?7, entries=?8 "
                      "RETURNING id");
-  Statement saveEntry(db, "INSERT INTO entries(file, number, name, section, text) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5)");
+  Statement saveEntry(db,
+                      "INSERT INTO entries(file, number, name, section, text) "
+                      "VALUES(?1, ?2, ?3, ?4, ?5)");
   Statement saveBucket(db, "INSERT INTO postings(bucket, segment, data) VALUES(?1, ?2, ?3)");
   std::int64_t segment = 0;
   {
@@ -440,29 +449,28 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       read.decodeReferences = !file.templateList;
       std::uint32_t count = 0;
       std::vector<std::uint32_t> ids;
-      const CollectionProblem problem =
-          ReadCollectionFile(options.workFolder + "/" + file.path, read,
-                             [&](CollectionEntry& entry) {
-                               saveEntry.Bind(1, fileId)
-                                   .Bind(2, std::int64_t{entry.number})
-                                   .Bind(3, std::u16string_view(entry.name))
-                                   .Bind(4, std::u16string_view(entry.section))
-                                   .Bind(5, std::u16string_view(entry.text));
-                               saveEntry.Run();
-                               const auto id = static_cast<std::uint32_t>(sqlite3_last_insert_rowid(db));
-                               ids.push_back(id);
-                               FoldForSearch(entry.text, folded);
-                               grams.Add(id, folded);
-                               FoldForSearch(entry.name, folded);
-                               grams.Add(id, folded);
-                               if (entry.section != lastSection) {
-                                 lastSection = entry.section;
-                                 FoldForSearch(lastSection, foldedSection);
-                               }
-                               grams.Add(id, foldedSection);
-                               grams.Add(id, foldedPath);
-                               ++count;
-                             });
+      const CollectionProblem problem = ReadCollectionFile(
+          options.workFolder + "/" + file.path, read, [&](CollectionEntry& entry) {
+            saveEntry.Bind(1, fileId)
+                .Bind(2, std::int64_t{entry.number})
+                .Bind(3, std::u16string_view(entry.name))
+                .Bind(4, std::u16string_view(entry.section))
+                .Bind(5, std::u16string_view(entry.text));
+            saveEntry.Run();
+            const auto id = static_cast<std::uint32_t>(sqlite3_last_insert_rowid(db));
+            ids.push_back(id);
+            FoldForSearch(entry.text, folded);
+            grams.Add(id, folded);
+            FoldForSearch(entry.name, folded);
+            grams.Add(id, folded);
+            if (entry.section != lastSection) {
+              lastSection = entry.section;
+              FoldForSearch(lastSection, foldedSection);
+            }
+            grams.Add(id, foldedSection);
+            grams.Add(id, foldedPath);
+            ++count;
+          });
       ++filesRead_;
       ++done;
       if (problem != CollectionProblem::kNone) {
@@ -496,13 +504,15 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
   Compact();
 
   // What the library holds now, in its order.
-  std::unordered_map<std::string, std::pair<std::int64_t, std::pair<std::string, std::uint32_t>>> rows;
+  std::unordered_map<std::string, std::pair<std::int64_t, std::pair<std::string, std::uint32_t>>>
+      rows;
   {
     Statement all(db, "SELECT id, path, problem, entries FROM files");
     while (all.Step()) {
-      rows.emplace(std::string(all.Bytes(1)),
-                   std::make_pair(all.Int(0), std::make_pair(std::string(all.Bytes(2)),
-                                                             static_cast<std::uint32_t>(all.Int(3)))));
+      rows.emplace(
+          std::string(all.Bytes(1)),
+          std::make_pair(all.Int(0), std::make_pair(std::string(all.Bytes(2)),
+                                                    static_cast<std::uint32_t>(all.Int(3)))));
     }
   }
   problems_ = scan.problems;
@@ -535,8 +545,9 @@ void Library::Compact() {
   std::int64_t dead = 0;
   std::int64_t live = 0;
   {
-    Statement count(db, "SELECT (SELECT coalesce(value, 0) FROM meta WHERE key='dead'), "
-                        "(SELECT count(*) FROM entries)");
+    Statement count(db,
+                    "SELECT (SELECT coalesce(value, 0) FROM meta WHERE key='dead'), "
+                    "(SELECT count(*) FROM entries)");
     if (count.Step()) {
       dead = count.Int(0);
       live = count.Int(1);
@@ -627,21 +638,32 @@ std::optional<std::size_t> Library::Find(std::string_view path, std::uint32_t nu
 std::u16string Library::Text(const LibraryEntry& entry) {
   if (!store_) return {};
   try {
-    Statement text(store_->db, "SELECT text FROM entries WHERE id=?1");
+    if (!store_->text)
+      store_->text =
+          std::make_unique<Statement>(store_->db, "SELECT text FROM entries WHERE id=?1");
+    Statement& text = *store_->text;
     text.Bind(1, std::int64_t{entry.id});
-    if (text.Step()) return text.Text16(0);
+    std::u16string found = text.Step() ? text.Text16(0) : std::u16string();
+    text.Reset();
+    return found;
   } catch (const IndexFailure&) {
+    store_->text.reset();
   }
   return {};
 }
 
 std::vector<std::uint32_t> Library::Postings(std::uint64_t key) {
   std::vector<std::uint32_t> ids;
-  Statement read(store_->db, "SELECT data FROM postings WHERE bucket=?1 ORDER BY segment");
-  read.Bind(1, std::int64_t{BucketOf(key)});
-  while (read.Step()) {
-    if (!ReadPostings(read.Bytes(0), key, ids)) throw IndexFailure(SQLITE_CORRUPT);
+  if (!store_->postings) {
+    store_->postings = std::make_unique<Statement>(
+        store_->db, "SELECT data FROM postings WHERE bucket=?1 ORDER BY segment");
   }
+  Statement& read = *store_->postings;
+  read.Bind(1, std::int64_t{BucketOf(key)});
+  bool ok = true;
+  while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, ids);
+  read.Reset();
+  if (!ok) throw IndexFailure(SQLITE_CORRUPT);
   return ids;
 }
 
@@ -652,7 +674,8 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   std::vector<std::uint32_t> ids = Postings(keys[0]);
-  for (std::size_t i = 1; i < keys.size() && !ids.empty(); ++i) ids = Intersect(ids, Postings(keys[i]));
+  for (std::size_t i = 1; i < keys.size() && !ids.empty(); ++i)
+    ids = Intersect(ids, Postings(keys[i]));
   return ids;
 }
 
@@ -699,11 +722,12 @@ std::vector<std::size_t> Library::Search(std::u16string_view query) {
       if (ids.empty()) break;
     }
   } catch (const IndexFailure&) {
+    store_->postings.reset();
     return found;
   }
   for (std::uint32_t id : ids) {
-    const auto it = std::lower_bound(byId_.begin(), byId_.end(),
-                                     std::make_pair(id, std::size_t{0}));
+    const auto it =
+        std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, std::size_t{0}));
     // Ids of entries that are gone stay in older segments until they are merged.
     if (it == byId_.end() || it->first != id) continue;
     if (!toCheck.empty() && !Holds(it->second, toCheck)) continue;

@@ -24,10 +24,10 @@ FileStamp StampOf(const struct stat& info) {
   stamp.device = static_cast<std::uint64_t>(info.st_dev);
   stamp.inode = static_cast<std::uint64_t>(info.st_ino);
   stamp.size = static_cast<std::uint64_t>(info.st_size);
-  stamp.mtimeNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                  info.st_mtim.tv_nsec;
-  stamp.ctimeNs = static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 +
-                  info.st_ctim.tv_nsec;
+  stamp.mtimeNs =
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  stamp.ctimeNs =
+      static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
   return stamp;
 }
 

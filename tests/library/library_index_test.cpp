@@ -1,8 +1,8 @@
 #include "library/library_index.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,13 +52,14 @@ TEST_F(LibraryIndex, SearchRules) {
     std::string found;
   };
   const Case cases[] = {
-      {u"abc", "AA/sub/b.ast#1 AA/sub/b.ast#2 "},  // a name, then a text; "abxbc" has its pairs only
-      {u"ヤルオ", "AA/a.mlt#3 "},                  // half-width folds to full width
-      {u"ＡＢＣ  ZZ", "AA/sub/b.ast#2 "},          // every term, width and case folded
-      {u"顔 abx", "AA/a.mlt#2 "},                   // a section and a text
-      {u"sub two", "AA/sub/b.ast#2 "},              // the path, without "AA/"
-      {u"z", "AA/sub/b.ast#2 AA/z.txt#1 "},        // one character; the plain file's name "z"
-      {u"aa/", ""},                                 // the leading AA/ is not searched
+      {u"abc",
+       "AA/sub/b.ast#1 AA/sub/b.ast#2 "},    // a name, then a text; "abxbc" has its pairs only
+      {u"ヤルオ", "AA/a.mlt#3 "},            // half-width folds to full width
+      {u"ＡＢＣ  ZZ", "AA/sub/b.ast#2 "},    // every term, width and case folded
+      {u"顔 abx", "AA/a.mlt#2 "},            // a section and a text
+      {u"sub two", "AA/sub/b.ast#2 "},       // the path, without "AA/"
+      {u"z", "AA/sub/b.ast#2 AA/z.txt#1 "},  // one character; the plain file's name "z"
+      {u"aa/", ""},                          // the leading AA/ is not searched
       {u"plain\u3000one", "AA/z.txt#1 "},
       {u"nothing", ""},
   };

@@ -167,6 +167,23 @@ double Scan(const std::vector<std::u16string>& folded, const std::u16string& que
   return found == static_cast<std::size_t>(-1) ? 0 : ms;
 }
 
+std::string QueryText(const std::u16string& query) {
+  std::string out;
+  for (char16_t c : query) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 int SearchOnly(const std::string& work, const std::string& cache) {
   auto library = koron::Library::Open(Options(work, cache));
   for (const std::u16string& query : Queries(*library)) library->Search(query);
@@ -228,6 +245,10 @@ int main(int argc, char** argv) {
     const double search = Ms(start, Clock::now());
     times.push_back(search);
     ratios.push_back(search / scan);
+    if (std::getenv("KORON_BENCH_VERBOSE") != nullptr) {
+      std::printf("  %7.2f ms %6.3f  %s\n", search, search / scan,
+                  QueryText(query).c_str());
+    }
   }
   std::sort(ratios.begin(), ratios.end());
   std::sort(times.begin(), times.end());

@@ -27,7 +27,8 @@ constexpr const char* kToolValueOptions[] = {"dir",      "marchers", "face", "ch
                                              "template", "show",     "list", "encoding", "png"};
 
 // The options that make no window, and those that only shape the text of one of them.
-constexpr const char* kActionOptions[] = {"print", "show", "list"};
+constexpr const char* kActionOptions[] = {"print",  "show",  "list",           "library",
+                                          "search", "entry", "library-errors"};
 constexpr const char* kPictureOptions[] = {"marchers", "face",     "ears",         "cheer",
                                            "signs",    "template", "template-only"};
 constexpr const char* kTextOptions[] = {"encoding", "widths", "png"};
@@ -71,6 +72,17 @@ void SetUpParser(QCommandLineParser& parser) {
             "Write the body of template NAME from AAList_02.txt to standard output.", "NAME");
   AddOption(parser, {QStringLiteral("list")},
             "Write the names in AAList_01.txt (N=1) or AAList_02.txt (N=2), one per line.", "N");
+  AddOption(parser, {QStringLiteral("library")},
+            "Write every entry of the library (AA/ and the two lists): FILE#N, section and name, "
+            "separated by tabs, one per line.");
+  AddOption(parser, {QStringLiteral("search")},
+            "Write the library's entries that hold every blank-separated term of QUERY (in the "
+            "text, name, section or path; case and width do not matter), as --library does.",
+            "QUERY");
+  AddOption(parser, {QStringLiteral("entry")},
+            "Write the text of the library's entry FILE#N to standard output.", "FILE#N");
+  AddOption(parser, {QStringLiteral("library-errors")},
+            "Write each file of the library that is left out, with the reason.");
   AddOption(parser, {QStringLiteral("encoding")},
             "Encoding of --print and --show: utf-8 (default), cp932, or sjis-ncr (cp932 with "
             "&#N; for the characters it lacks).",
@@ -192,8 +204,31 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     options.list = named->list;
   }
 
-  if (const QString name = FirstGiven(parser, kTextOptions); !name.isEmpty() && !print && !show) {
-    return Fail(QStringLiteral("--%1 needs --print or --show.").arg(name));
+  if (isSet("library")) options.action = CliAction::Library;
+  if (isSet("library-errors")) options.action = CliAction::LibraryErrors;
+  if (isSet("search")) {
+    options.action = CliAction::Search;
+    options.query = value("search");
+  }
+  const bool entry = isSet("entry");
+  if (entry) {
+    const QString given = value("entry");
+    const qsizetype hash = given.lastIndexOf(u'#');
+    bool number = false;
+    const QString digits = hash < 0 ? QString() : given.mid(hash + 1);
+    const uint n = digits.toUInt(&number);
+    if (hash <= 0 || !number || n == 0 || !digits.front().isDigit()) {
+      return Fail(QStringLiteral("--entry takes FILE#N, such as AA/faces.mlt#3, not %1.")
+                      .arg(Quoted(given)));
+    }
+    options.action = CliAction::Entry;
+    options.entryFile = given.left(hash);
+    options.entryNumber = n;
+  }
+
+  if (const QString name = FirstGiven(parser, kTextOptions);
+      !name.isEmpty() && !print && !show && !entry) {
+    return Fail(QStringLiteral("--%1 needs --print, --show or --entry.").arg(name));
   }
   if (isSet("widths") && isSet("png")) {
     return Fail(QStringLiteral("--widths and --png cannot be used together."));

@@ -8,7 +8,7 @@
 namespace koron {
 
 // What a run does once the working folder is settled.
-enum class CliAction { Window, Print, Show, List };
+enum class CliAction { Window, Print, Show, List, Library, Search, Entry, LibraryErrors };
 
 // How --print and --show write their text.
 enum class CliEncoding { Utf8, Cp932, ShiftJisSafe };
@@ -30,6 +30,9 @@ struct CliOptions {
 
   QString showName;                            // --show
   TemplateList list = TemplateList::kPicture;  // --list
+  QString query;                               // --search
+  QString entryFile;                           // --entry FILE#N
+  quint32 entryNumber = 0;
 
   CliEncoding encoding = CliEncoding::Utf8;
   bool widths = false;

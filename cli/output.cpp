@@ -1,5 +1,7 @@
 #include "cli/output.h"
 
+#include "cli/library_output.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
@@ -487,8 +489,13 @@ int RunOutput(const CliOptions& options, const QString& folder) {
   if (options.action == CliAction::Show && !options.widths && options.pngFile.isEmpty()) {
     return ShowStreamed(options, folder);
   }
-  const CliText text = options.action == CliAction::Print ? PrintText(options, folder)
-                                                          : ShowText(options.showName, folder);
+  if (options.action == CliAction::Library || options.action == CliAction::Search ||
+      options.action == CliAction::LibraryErrors) {
+    return RunLibrary(options, folder);
+  }
+  const CliText text = options.action == CliAction::Print   ? PrintText(options, folder)
+                       : options.action == CliAction::Entry ? LibraryEntryText(options, folder)
+                                                            : ShowText(options.showName, folder);
   if (!text.ok) return Fail(text.error);
   if (!text.warning.isEmpty()) WriteErrorLine(text.warning);
 

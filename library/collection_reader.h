@@ -39,8 +39,8 @@ enum class CollectionProblem {
 
 struct CollectionReadOptions {
   CollectionFormat format = CollectionFormat::kText;
-  std::u16string_view stem;         // the file's name without its extension: a plain file's name
-  bool decodeReferences = true;     // &#N; and &#xH; in names and texts (not in the two lists)
+  std::u16string_view stem;      // the file's name without its extension: a plain file's name
+  bool decodeReferences = true;  // &#N; and &#xH; in names and texts (not in the two lists)
 };
 
 // Reads the entries of a collection from `reader` (already opened on the file or on bytes),

@@ -11,7 +11,7 @@ set -euo pipefail
 # Building and running.
 run=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libicu-dev
+  qt6-base-dev qt6-base-dev-tools libicu-dev libsqlite3-dev
   # xcb, to try the X server before Qt does (Qt aborts when it cannot reach one)
   libxcb1-dev
   # the text-art fonts the window asks for, and a Japanese fallback

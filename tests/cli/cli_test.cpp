@@ -121,6 +121,14 @@ class ListFolder {
                testing::Utf16File(
                    u"[kana]\r\n\u3042\u3044\u3046\u3048\u304A\r\n\uFF71\uFF72\uFF73\r\n", true));
     ::mkfifo(dir_.Path("lonely").c_str(), 0600);  // a pipe that nobody reads
+    std::filesystem::create_directories(dir_.Path("lib/AA/.hidden"));
+    dir_.Write("lib/AAList_01.txt", "[t]\r\n1\r\n");
+    dir_.Write("lib/AA/a.mlt",
+               "\u3010\u7AE0\u3011\n[SPLIT]\n\uFF94\uFF99\uFF75&#12354;\n[SPLIT]\n \n[SPLIT]\nname\n");
+    dir_.Write("lib/AA/b.ast", "[AA][\u306D\t\u3053]\n\u306B\u3083\n");
+    dir_.Write("lib/AA/bad.txt", std::string_view("x\0y", 3));
+    dir_.Write("lib/AA/.hidden/c.txt", "hidden");
+    std::filesystem::create_directory_symlink(".", dir_.Path("lib/AA/loop"));
   }
   RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
                 Stdout mode = Stdout::Pipe) const {
@@ -304,6 +312,29 @@ std::vector<Row> Rows() {
       {"PngIntoClosedDescriptor", {"--print", "--png", "/dev/fd/99"}, "", 1, "Bad file descriptor"},
       {"StdoutClosed", {"--list", "1"}, "", 1, "standard output", {}, Stdout::Closed},
       {"ReaderGone", {"--show", "kana"}, "", 1, "standard output", {}, Stdout::BrokenPipe},
+      {"LibraryEveryEntry",
+       {"--dir", "lib", "--library"},
+       "AAList_01.txt#1\t\tt\nAA/a.mlt#2\t\u3010\u7AE0\u3011\t\nAA/a.mlt#4\t\u3010\u7AE0\u3011\t\n"
+       "AA/b.ast#1\t\t\u306D\u2409\u3053\n"},
+      {"SearchFoldsWidthAndCase",
+       {"--dir", "lib", "--search", "\u30E4\u30EB\u30AA \u3042"},
+       "AA/a.mlt#2\t\u3010\u7AE0\u3011\t\n"},
+      {"SearchTermsInDifferentFields",
+       {"--dir", "lib", "--search", "\u7AE0\u3000NAME"},
+       "AA/a.mlt#4\t\u3010\u7AE0\u3011\t\n"},
+      {"SearchFindsNothing", {"--dir", "lib", "--search", "zzz"}, "", 1},
+      {"EntryText", {"--dir", "lib", "--entry", "AA/a.mlt#2"}, "\uFF94\uFF99\uFF75\u3042\r\n"},
+      {"EntryInCp932",
+       {"--dir", "lib", "--entry", "AA/b.ast#1", "--encoding", "cp932"},
+       "\x82\xC9\x82\xE1\r\n"},
+      {"EntryNotListed",
+       {"--dir", "lib", "--entry", "AA/a.mlt#3"},
+       "",
+       1,
+       "koron-aa: the library has no entry 'AA/a.mlt#3'."},
+      {"LibraryErrors", {"--dir", "lib", "--library-errors"}, "AA/bad.txt\tnot text (holds NUL bytes)\n"},
+      Usage("EntryWithoutNumber", {"--entry", "AA/a.mlt"}),
+      Usage("LibraryAndSearch", {"--library", "--search", "x"}),
       Usage("UnknownOption", {"--bogus"}),
       Usage("Positional", {"--print", "extra"}),
       Usage("FaceTooHigh", {"--print", "--face", "6"}),

@@ -1,0 +1,740 @@
+#include "library/library_index.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+
+#include "library/gram_index.h"
+#include "library/search_folding.h"
+
+namespace koron {
+namespace {
+
+// Raised for any failure of the index's database; the library then starts it afresh.
+struct IndexFailure : std::runtime_error {
+  explicit IndexFailure(int code) : std::runtime_error(sqlite3_errstr(code)), code(code) {}
+  int code;
+};
+
+// Changed whenever what the index holds, or how, changes: an index of another version is set
+// aside and built again.
+constexpr int kIndexVersion = 1;
+// The bytes of files read between two commits: the index grows by a segment each time, other
+// processes see the files so far, and stopping keeps them.
+constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
+// Segments are merged when there are more than this, or when more entries are gone than left.
+constexpr int kMaxSegments = 6;
+// Entry ids only grow; far below 2^32 the index is built again and they start afresh.
+constexpr std::int64_t kMaxEntryId = 1LL << 31;
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) {
+    Check(sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr));
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int at, std::int64_t value) {
+    Check(sqlite3_bind_int64(statement_, at, value));
+    return *this;
+  }
+  Statement& Bind(int at, std::string_view bytes) {
+    Check(sqlite3_bind_blob64(statement_, at, bytes.data(), bytes.size(), SQLITE_STATIC));
+    return *this;
+  }
+  Statement& Bind(int at, std::u16string_view text) {
+    Check(sqlite3_bind_blob64(statement_, at, text.data(), text.size() * sizeof(char16_t),
+                              SQLITE_STATIC));
+    return *this;
+  }
+  // True while there is a row.
+  bool Step() {
+    const int result = sqlite3_step(statement_);
+    if (result == SQLITE_ROW) return true;
+    if (result != SQLITE_DONE) Check(result);
+    return false;
+  }
+  void Run() {
+    while (Step()) {
+    }
+    Reset();
+  }
+  void Reset() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+  }
+  std::int64_t Int(int column) { return sqlite3_column_int64(statement_, column); }
+  std::string_view Bytes(int column) {
+    const void* data = sqlite3_column_blob(statement_, column);
+    const int size = sqlite3_column_bytes(statement_, column);
+    return data == nullptr ? std::string_view()
+                           : std::string_view(static_cast<const char*>(data), size);
+  }
+  std::u16string Text16(int column) {
+    const std::string_view bytes = Bytes(column);
+    std::u16string text(bytes.size() / sizeof(char16_t), u'\0');
+    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(text.size() * 2),
+              reinterpret_cast<char*>(text.data()));
+    return text;
+  }
+
+ private:
+  void Check(int result) {
+    if (result != SQLITE_OK) throw IndexFailure(result);
+  }
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+void Execute(sqlite3* db, const char* sql) {
+  const int result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+  if (result != SQLITE_OK) throw IndexFailure(result);
+}
+
+constexpr char kSchema[] = R"sql(
+CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value);
+CREATE TABLE IF NOT EXISTS files(
+  id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL,
+  device INTEGER, inode INTEGER, size INTEGER, mtime INTEGER, ctime INTEGER,
+  problem TEXT, entries INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS entries(
+  id INTEGER PRIMARY KEY AUTOINCREMENT, file INTEGER NOT NULL, number INTEGER NOT NULL,
+  name BLOB, section BLOB, text BLOB);
+CREATE INDEX IF NOT EXISTS entries_by_file ON entries(file);
+CREATE TABLE IF NOT EXISTS postings(
+  bucket INTEGER NOT NULL, segment INTEGER NOT NULL, data BLOB NOT NULL,
+  PRIMARY KEY(bucket, segment));
+)sql";
+
+std::string Hex(std::uint64_t value) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out(16, '0');
+  for (int i = 15; i >= 0; --i, value >>= 4) out[static_cast<std::size_t>(i)] = digits[value & 15];
+  return out;
+}
+
+std::uint64_t Fnv1a(std::string_view bytes) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ULL;
+  return hash;
+}
+
+std::string CanonicalFolder(const std::string& folder) {
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return folder;
+  std::string path(resolved);
+  std::free(resolved);
+  return path;
+}
+
+bool MakeFolders(const std::string& path) {
+  for (std::size_t at = 1; at <= path.size(); ++at) {
+    if (at != path.size() && path[at] != '/') continue;
+    const std::string part = path.substr(0, at);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::u16string Utf16OfBytes(std::string_view bytes) {
+  // Paths are shown and searched as text; they are UTF-8 on any desktop of today.
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    std::uint32_t cp = 0xFFFD;
+    std::size_t length = 1;
+    if (lead < 0x80) {
+      cp = lead;
+    } else if (lead >= 0xC2 && lead < 0xF5) {
+      length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      if (i + length <= bytes.size()) {
+        cp = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+          const auto trail = static_cast<unsigned char>(bytes[i + k]);
+          if ((trail & 0xC0) != 0x80) {
+            cp = 0xFFFD;
+            length = k;
+            break;
+          }
+          cp = (cp << 6) | (trail & 0x3F);
+        }
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) cp = 0xFFFD;
+      } else {
+        length = 1;
+      }
+    }
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string ProblemWords(CollectionProblem problem) {
+  switch (problem) {
+    case CollectionProblem::kNone:
+      return {};
+    case CollectionProblem::kUnreadable:
+      return "cannot be read";
+    case CollectionProblem::kTooLarge:
+      return "larger than 256 MiB";
+    case CollectionProblem::kNotText:
+      return "not text (holds NUL bytes)";
+  }
+  return "cannot be read";
+}
+
+// Sorted, increasing ids held by both.
+std::vector<std::uint32_t> Intersect(const std::vector<std::uint32_t>& a,
+                                     const std::vector<std::uint32_t>& b) {
+  std::vector<std::uint32_t> both;
+  std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(both));
+  return both;
+}
+
+}  // namespace
+
+std::string DefaultCacheFolder() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  // The XDG rule: a relative path is to be ignored.
+  if (cache != nullptr && cache[0] == '/') return std::string(cache) + "/koron-aa";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.cache/koron-aa";
+  return {};
+}
+
+struct Library::Store {
+  sqlite3* db = nullptr;
+  int lockFd = -1;
+  // Statements a search runs many times, prepared once.
+  std::unique_ptr<Statement> text;
+  std::unique_ptr<Statement> postings;
+  ~Store() {
+    text.reset();
+    postings.reset();
+    if (db != nullptr) sqlite3_close_v2(db);
+    if (lockFd >= 0) close(lockFd);
+  }
+};
+
+Library::Library() = default;
+Library::~Library() = default;
+
+namespace {
+
+// Opens (or creates) the index at `path`, ":memory:" for one in memory. Throws IndexFailure.
+sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
+  sqlite3* db = nullptr;
+  const int opened =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (opened != SQLITE_OK) {
+    sqlite3_close_v2(db);
+    throw IndexFailure(opened);
+  }
+  try {
+    sqlite3_busy_timeout(db, 60'000);
+    Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    int version = 0;
+    {
+      Statement read(db, "PRAGMA user_version");
+      if (read.Step()) version = static_cast<int>(read.Int(0));
+    }
+    if (version == 0) {
+      Execute(db, "BEGIN IMMEDIATE");
+      Execute(db, kSchema);
+      Statement folderRow(db, "INSERT OR REPLACE INTO meta(key, value) VALUES('folder', ?1)");
+      folderRow.Bind(1, std::string_view(folder)).Run();
+      Execute(db, ("PRAGMA user_version=" + std::to_string(kIndexVersion)).c_str());
+      Execute(db, "COMMIT");
+    } else if (version != kIndexVersion) {
+      throw IndexFailure(SQLITE_NOTADB);
+    } else {
+      Statement folderRow(db, "SELECT value FROM meta WHERE key='folder'");
+      if (!folderRow.Step() || folderRow.Bytes(0) != folder) throw IndexFailure(SQLITE_NOTADB);
+    }
+  } catch (...) {
+    sqlite3_close_v2(db);
+    throw;
+  }
+  return db;
+}
+
+// Moves a damaged index out of the way, with its journal files, keeping the last one for a look.
+void SetAside(const std::string& path) {
+  std::rename(path.c_str(), (path + ".bad").c_str());
+  unlink((path + "-wal").c_str());
+  unlink((path + "-shm").c_str());
+}
+
+}  // namespace
+
+std::unique_ptr<Library> Library::Open(const LibraryOptions& options) {
+  std::unique_ptr<Library> library(new Library());
+  const std::string folder = CanonicalFolder(options.workFolder);
+  LibraryScan scan = ScanLibrary(options.workFolder);
+  std::string indexPath;
+  if (!options.cacheFolder.empty() && MakeFolders(options.cacheFolder)) {
+    indexPath = options.cacheFolder + "/library-" + Hex(Fnv1a(folder)) + ".sqlite3";
+  }
+  // An index on disk, a fresh one in its place when it is damaged, else one in memory.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const bool inMemory = indexPath.empty() || attempt == 2;
+    library->store_ = std::make_unique<Store>();
+    library->indexPath_ = inMemory ? std::string() : indexPath;
+    try {
+      if (!inMemory) {
+        // Processes bring the index up to date in turn, so none reads files another has just
+        // indexed; searching needs no turn.
+        library->store_->lockFd =
+            open((indexPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (library->store_->lockFd < 0) throw IndexFailure(SQLITE_CANTOPEN);
+        while (flock(library->store_->lockFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+      }
+      library->store_->db = OpenIndex(inMemory ? ":memory:" : indexPath, folder);
+      library->Refresh(scan, options);
+      if (library->store_->lockFd >= 0) flock(library->store_->lockFd, LOCK_UN);
+      return library;
+    } catch (const IndexFailure& failure) {
+      const int code = failure.code & 0xFF;
+      library->store_.reset();
+      library->files_.clear();
+      library->fileIds_.clear();
+      library->problems_.clear();
+      if (inMemory) break;
+      // A damaged or foreign index is set aside; one that cannot be written at all is left.
+      if (attempt == 0 && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)) {
+        SetAside(indexPath);
+      } else {
+        attempt = 1;
+      }
+    }
+  }
+  // Even memory failed: an empty library, with its problems told.
+  library->store_.reset();
+  library->problems_ = scan.problems;
+  return library;
+}
+
+void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
+  sqlite3* db = store_->db;
+  struct Known {
+    std::int64_t id;
+    FileStamp stamp;
+    std::string problem;
+    std::uint32_t entries;
+  };
+  std::unordered_map<std::string, Known> known;
+  {
+    Statement rows(db,
+                   "SELECT id, path, device, inode, size, mtime, ctime, problem, entries "
+                   "FROM files");
+    while (rows.Step()) {
+      Known file{
+          rows.Int(0), {}, std::string(rows.Bytes(7)), static_cast<std::uint32_t>(rows.Int(8))};
+      file.stamp.device = static_cast<std::uint64_t>(rows.Int(2));
+      file.stamp.inode = static_cast<std::uint64_t>(rows.Int(3));
+      file.stamp.size = static_cast<std::uint64_t>(rows.Int(4));
+      file.stamp.mtimeNs = rows.Int(5);
+      file.stamp.ctimeNs = rows.Int(6);
+      known.emplace(std::string(rows.Bytes(1)), std::move(file));
+    }
+  }
+  std::int64_t lastId = 0;
+  {
+    Statement sequence(db, "SELECT seq FROM sqlite_sequence WHERE name='entries'");
+    if (sequence.Step()) lastId = sequence.Int(0);
+  }
+  // An index whose ids ran far is built afresh.
+  if (lastId > kMaxEntryId) throw IndexFailure(SQLITE_CORRUPT);
+
+  std::vector<const LibraryFile*> toRead;
+  std::vector<std::int64_t> gone;
+  std::map<std::string, bool> present;
+  for (const LibraryFile& file : scan.files) {
+    present[file.path] = true;
+    const auto it = known.find(file.path);
+    if (it == known.end() || it->second.stamp != file.stamp) toRead.push_back(&file);
+  }
+  for (const auto& [path, file] : known) {
+    if (present.count(path) == 0) gone.push_back(file.id);
+  }
+
+  Statement dropEntries(db, "DELETE FROM entries WHERE file=?1");
+  Statement dropFile(db, "DELETE FROM files WHERE id=?1");
+  Statement addDead(db,
+                    "INSERT INTO meta(key, value) VALUES('dead', ?1) "
+                    "ON CONFLICT(key) DO UPDATE SET value = value + ?1");
+  auto forget = [&](std::int64_t fileId) {
+    dropEntries.Bind(1, fileId).Run();
+    const std::int64_t dropped = sqlite3_changes64(db);
+    if (dropped > 0) addDead.Bind(1, dropped).Run();
+  };
+  if (!gone.empty()) {
+    Execute(db, "BEGIN IMMEDIATE");
+    for (std::int64_t id : gone) {
+      forget(id);
+      dropFile.Bind(1, id).Run();
+    }
+    Execute(db, "COMMIT");
+  }
+
+  Statement saveFile(db,
+                     "INSERT INTO files(path, device, inode, size, mtime, ctime, problem, entries) "
+                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(path) DO UPDATE SET "
+                     "device=?2, inode=?3, size=?4, mtime=?5, ctime=?6, problem=?7, entries=?8 "
+                     "RETURNING id");
+  Statement saveEntry(db,
+                      "INSERT INTO entries(file, number, name, section, text) "
+                      "VALUES(?1, ?2, ?3, ?4, ?5)");
+  Statement saveBucket(db, "INSERT INTO postings(bucket, segment, data) VALUES(?1, ?2, ?3)");
+  std::int64_t segment = 0;
+  {
+    Statement last(db, "SELECT coalesce(max(segment), 0) FROM postings");
+    if (last.Step()) segment = last.Int(0);
+  }
+
+  std::size_t done = 0;
+  std::size_t next = 0;
+  std::u16string folded;
+  std::u16string foldedPath;
+  std::u16string lastSection;
+  std::u16string foldedSection;
+  while (next < toRead.size()) {
+    if (options.cancelled && options.cancelled()) break;
+    Execute(db, "BEGIN IMMEDIATE");
+    GramCollector grams;
+    std::uint64_t batchBytes = 0;
+    while (next < toRead.size() && batchBytes < kBatchBytes) {
+      if (next > 0 && options.cancelled && options.cancelled()) break;
+      const LibraryFile& file = *toRead[next++];
+      if (options.progress) options.progress(done, toRead.size());
+      batchBytes += file.stamp.size;
+      const auto it = known.find(file.path);
+      if (it != known.end()) forget(it->second.id);
+      // The row first, for the id its entries refer to; its count is set when they are read.
+      saveFile.Bind(1, std::string_view(file.path))
+          .Bind(2, static_cast<std::int64_t>(file.stamp.device))
+          .Bind(3, static_cast<std::int64_t>(file.stamp.inode))
+          .Bind(4, static_cast<std::int64_t>(file.stamp.size))
+          .Bind(5, file.stamp.mtimeNs)
+          .Bind(6, file.stamp.ctimeNs)
+          .Bind(7, std::string_view())
+          .Bind(8, std::int64_t{0});
+      saveFile.Step();
+      const std::int64_t fileId = saveFile.Int(0);
+      saveFile.Reset();
+      FoldForSearch(Utf16OfBytes(SearchedPath(file.path)), foldedPath);
+      const std::u16string stem = Utf16OfBytes(FileStem(file.path));
+      CollectionReadOptions read;
+      read.format = file.format;
+      read.stem = stem;
+      read.decodeReferences = !file.templateList;
+      std::uint32_t count = 0;
+      std::vector<std::uint32_t> ids;
+      const CollectionProblem problem = ReadCollectionFile(
+          options.workFolder + "/" + file.path, read, [&](CollectionEntry& entry) {
+            saveEntry.Bind(1, fileId)
+                .Bind(2, std::int64_t{entry.number})
+                .Bind(3, std::u16string_view(entry.name))
+                .Bind(4, std::u16string_view(entry.section))
+                .Bind(5, std::u16string_view(entry.text));
+            saveEntry.Run();
+            const auto id = static_cast<std::uint32_t>(sqlite3_last_insert_rowid(db));
+            ids.push_back(id);
+            FoldForSearch(entry.text, folded);
+            grams.Add(id, folded);
+            FoldForSearch(entry.name, folded);
+            grams.Add(id, folded);
+            if (entry.section != lastSection) {
+              lastSection = entry.section;
+              FoldForSearch(lastSection, foldedSection);
+            }
+            grams.Add(id, foldedSection);
+            grams.Add(id, foldedPath);
+            ++count;
+          });
+      ++filesRead_;
+      ++done;
+      if (problem != CollectionProblem::kNone) {
+        // What was read before the problem showed is not kept; the file is told as left out.
+        // Its grams stay in the segment, pointing at ids that are gone.
+        forget(fileId);
+        count = 0;
+      }
+      saveFile.Bind(1, std::string_view(file.path))
+          .Bind(2, static_cast<std::int64_t>(file.stamp.device))
+          .Bind(3, static_cast<std::int64_t>(file.stamp.inode))
+          .Bind(4, static_cast<std::int64_t>(file.stamp.size))
+          .Bind(5, file.stamp.mtimeNs)
+          .Bind(6, file.stamp.ctimeNs)
+          .Bind(8, std::int64_t{count});
+      const std::string words = ProblemWords(problem);
+      saveFile.Bind(7, std::string_view(words));
+      saveFile.Run();
+    }
+    if (!grams.empty()) {
+      ++segment;
+      const std::vector<std::string> buckets = grams.Buckets();
+      for (std::uint32_t b = 0; b < kGramBuckets; ++b) {
+        if (buckets[b].empty()) continue;
+        saveBucket.Bind(1, std::int64_t{b}).Bind(2, segment).Bind(3, std::string_view(buckets[b]));
+        saveBucket.Run();
+      }
+    }
+    Execute(db, "COMMIT");
+  }
+  Compact();
+
+  // What the library holds now, in its order.
+  std::unordered_map<std::string, std::pair<std::int64_t, std::pair<std::string, std::uint32_t>>>
+      rows;
+  {
+    Statement all(db, "SELECT id, path, problem, entries FROM files");
+    while (all.Step()) {
+      rows.emplace(
+          std::string(all.Bytes(1)),
+          std::make_pair(all.Int(0), std::make_pair(std::string(all.Bytes(2)),
+                                                    static_cast<std::uint32_t>(all.Int(3)))));
+    }
+  }
+  problems_ = scan.problems;
+  for (const LibraryFile& file : scan.files) {
+    const auto it = rows.find(file.path);
+    if (it == rows.end()) continue;  // not read yet: indexing was stopped
+    const std::string& problem = it->second.second.first;
+    if (!problem.empty()) {
+      problems_.push_back({file.path, problem});
+      continue;
+    }
+    files_.push_back({file.path, it->second.second.second});
+    fileIds_.push_back(it->second.first);
+  }
+  std::sort(problems_.begin(), problems_.end(),
+            [](const LibraryProblem& a, const LibraryProblem& b) { return a.path < b.path; });
+}
+
+void Library::Compact() {
+  sqlite3* db = store_->db;
+  std::int64_t segments = 0;
+  std::int64_t lastSegment = 0;
+  {
+    Statement count(db, "SELECT count(DISTINCT segment), coalesce(max(segment), 0) FROM postings");
+    if (count.Step()) {
+      segments = count.Int(0);
+      lastSegment = count.Int(1);
+    }
+  }
+  std::int64_t dead = 0;
+  std::int64_t live = 0;
+  {
+    Statement count(db,
+                    "SELECT (SELECT coalesce(value, 0) FROM meta WHERE key='dead'), "
+                    "(SELECT count(*) FROM entries)");
+    if (count.Step()) {
+      dead = count.Int(0);
+      live = count.Int(1);
+    }
+  }
+  if (segments <= kMaxSegments && dead <= live) return;
+  std::vector<std::uint32_t> ids;
+  {
+    Statement all(db, "SELECT id FROM entries ORDER BY id");
+    while (all.Step()) ids.push_back(static_cast<std::uint32_t>(all.Int(0)));
+  }
+  const auto isLive = [&ids](std::uint32_t id) {
+    return std::binary_search(ids.begin(), ids.end(), id);
+  };
+  Execute(db, "BEGIN IMMEDIATE");
+  Statement read(db, "SELECT data FROM postings WHERE bucket=?1 ORDER BY segment");
+  Statement drop(db, "DELETE FROM postings WHERE bucket=?1");
+  Statement save(db, "INSERT INTO postings(bucket, segment, data) VALUES(?1, ?2, ?3)");
+  std::vector<std::string> blobs;
+  std::vector<std::string_view> views;
+  for (std::uint32_t b = 0; b < kGramBuckets; ++b) {
+    blobs.clear();
+    read.Bind(1, std::int64_t{b});
+    while (read.Step()) blobs.emplace_back(read.Bytes(0));
+    read.Reset();
+    views.assign(blobs.begin(), blobs.end());
+    bool ok = true;
+    const std::string merged = MergeBuckets(views, isLive, ok);
+    if (!ok) throw IndexFailure(SQLITE_CORRUPT);
+    drop.Bind(1, std::int64_t{b}).Run();
+    if (!merged.empty()) save.Bind(1, std::int64_t{b}).Bind(2, lastSegment).Bind(3, merged).Run();
+  }
+  Execute(db, "UPDATE meta SET value=0 WHERE key='dead'");
+  Execute(db, "COMMIT");
+}
+
+void Library::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  if (!store_) return;
+  std::unordered_map<std::int64_t, std::size_t> fileIndex;
+  for (std::size_t i = 0; i < fileIds_.size(); ++i) fileIndex.emplace(fileIds_[i], i);
+  try {
+    Statement all(store_->db, "SELECT id, file, number, name, section FROM entries");
+    while (all.Step()) {
+      const auto it = fileIndex.find(all.Int(1));
+      if (it == fileIndex.end()) continue;
+      entries_.push_back({static_cast<std::uint32_t>(all.Int(0)), it->second,
+                          static_cast<std::uint32_t>(all.Int(2)), all.Text16(3), all.Text16(4)});
+    }
+  } catch (const IndexFailure&) {
+    entries_.clear();
+  }
+  std::sort(entries_.begin(), entries_.end(), [](const LibraryEntry& a, const LibraryEntry& b) {
+    return a.file != b.file ? a.file < b.file : a.number < b.number;
+  });
+  byId_.reserve(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i) byId_.emplace_back(entries_[i].id, i);
+  std::sort(byId_.begin(), byId_.end());
+  foldedPaths_.clear();
+  for (const LibraryFileInfo& file : files_) {
+    foldedPaths_.push_back(FoldForSearch(Utf16OfBytes(SearchedPath(file.path))));
+  }
+}
+
+const std::vector<LibraryEntry>& Library::Entries() {
+  Load();
+  return entries_;
+}
+
+std::optional<std::size_t> Library::Find(std::string_view path, std::uint32_t number) {
+  Load();
+  for (std::size_t file = 0; file < files_.size(); ++file) {
+    if (files_[file].path != path) continue;
+    const auto it = std::lower_bound(
+        entries_.begin(), entries_.end(), std::make_pair(file, number),
+        [](const LibraryEntry& entry, const std::pair<std::size_t, std::uint32_t>& key) {
+          return entry.file != key.first ? entry.file < key.first : entry.number < key.second;
+        });
+    if (it != entries_.end() && it->file == file && it->number == number) {
+      return static_cast<std::size_t>(it - entries_.begin());
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::u16string Library::Text(const LibraryEntry& entry) {
+  if (!store_) return {};
+  try {
+    if (!store_->text)
+      store_->text =
+          std::make_unique<Statement>(store_->db, "SELECT text FROM entries WHERE id=?1");
+    Statement& text = *store_->text;
+    text.Bind(1, std::int64_t{entry.id});
+    std::u16string found = text.Step() ? text.Text16(0) : std::u16string();
+    text.Reset();
+    return found;
+  } catch (const IndexFailure&) {
+    store_->text.reset();
+  }
+  return {};
+}
+
+std::vector<std::uint32_t> Library::Postings(std::uint64_t key) {
+  std::vector<std::uint32_t> ids;
+  if (!store_->postings) {
+    store_->postings = std::make_unique<Statement>(
+        store_->db, "SELECT data FROM postings WHERE bucket=?1 ORDER BY segment");
+  }
+  Statement& read = *store_->postings;
+  read.Bind(1, std::int64_t{BucketOf(key)});
+  bool ok = true;
+  while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, ids);
+  read.Reset();
+  if (!ok) throw IndexFailure(SQLITE_CORRUPT);
+  return ids;
+}
+
+std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
+  if (term.size() == 1) return Postings(UnigramKey(term[0]));
+  std::vector<std::uint64_t> keys;
+  for (std::size_t i = 0; i + 1 < term.size(); ++i) keys.push_back(BigramKey(term[i], term[i + 1]));
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  std::vector<std::uint32_t> ids = Postings(keys[0]);
+  for (std::size_t i = 1; i < keys.size() && !ids.empty(); ++i)
+    ids = Intersect(ids, Postings(keys[i]));
+  return ids;
+}
+
+bool Library::Holds(std::size_t index, const std::vector<const std::u16string*>& terms) {
+  const LibraryEntry& entry = entries_[index];
+  if (foldedLabels_.empty()) foldedLabels_.resize(entries_.size() * 2);
+  std::u16string& name = foldedLabels_[index * 2];
+  std::u16string& section = foldedLabels_[index * 2 + 1];
+  if (name.empty() && !entry.name.empty()) name = FoldForSearch(entry.name);
+  if (section.empty() && !entry.section.empty()) section = FoldForSearch(entry.section);
+  const std::u16string& path = foldedPaths_[entry.file];
+  std::u16string text;
+  bool textFolded = false;
+  for (const std::u16string* term : terms) {
+    if (name.find(*term) != std::u16string::npos || section.find(*term) != std::u16string::npos ||
+        path.find(*term) != std::u16string::npos) {
+      continue;
+    }
+    if (!textFolded) {
+      text = FoldForSearch(Text(entry));
+      textFolded = true;
+    }
+    if (text.find(*term) == std::u16string::npos) return false;
+  }
+  return true;
+}
+
+std::vector<std::size_t> Library::Search(std::u16string_view query) {
+  Load();
+  const std::vector<std::u16string> terms = SplitQuery(query);
+  std::vector<std::size_t> found;
+  if (terms.empty()) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) found.push_back(i);
+    return found;
+  }
+  if (!store_) return found;
+  std::vector<std::uint32_t> ids;
+  std::vector<const std::u16string*> toCheck;  // terms the grams only narrow down
+  try {
+    for (std::size_t t = 0; t < terms.size(); ++t) {
+      std::vector<std::uint32_t> termIds = TermIds(terms[t]);
+      ids = t == 0 ? std::move(termIds) : Intersect(ids, termIds);
+      if (terms[t].size() > 2) toCheck.push_back(&terms[t]);
+      if (ids.empty()) break;
+    }
+  } catch (const IndexFailure&) {
+    store_->postings.reset();
+    return found;
+  }
+  for (std::uint32_t id : ids) {
+    const auto it =
+        std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, std::size_t{0}));
+    // Ids of entries that are gone stay in older segments until they are merged.
+    if (it == byId_.end() || it->first != id) continue;
+    if (!toCheck.empty() && !Holds(it->second, toCheck)) continue;
+    found.push_back(it->second);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+}  // namespace koron

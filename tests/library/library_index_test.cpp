@@ -1,0 +1,174 @@
+#include "library/library_index.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/text/scratch_dir.h"
+
+namespace koron {
+namespace {
+
+using testing::ScratchDir;
+
+class LibraryIndex : public ::testing::Test {
+ protected:
+  LibraryIndex() {
+    std::filesystem::create_directories(work_.Path("AA/sub"));
+    work_.Write("AA/a.mlt", "\u3010\u9854\u3011\n[SPLIT]\nabxbc\n[SPLIT]\n\uFF94\uFF99\uFF75\n");
+    work_.Write("AA/sub/b.ast", "[AA][abc]\nq\n[AA][two]\nzz abc\n");
+    work_.Write("AA/z.txt", "plain one\n");
+  }
+  std::unique_ptr<Library> Open(const std::string& cache = "") const {
+    LibraryOptions options;
+    options.workFolder = work_.path();
+    options.cacheFolder = cache.empty() ? cache_.Path("c") : cache;
+    return Library::Open(options);
+  }
+  // FILE#N of the matches, space-separated.
+  static std::string Found(Library& library, const std::u16string& query) {
+    std::string out;
+    for (std::size_t index : library.Search(query)) {
+      const LibraryEntry& entry = library.Entries()[index];
+      out += library.Files()[entry.file].path + "#" + std::to_string(entry.number) + " ";
+    }
+    return out;
+  }
+  ScratchDir work_;
+  ScratchDir cache_;
+};
+
+TEST_F(LibraryIndex, SearchRules) {
+  const auto library = Open();
+  struct Case {
+    std::u16string query;
+    std::string found;
+  };
+  const Case cases[] = {
+      {u"abc",
+       "AA/sub/b.ast#1 AA/sub/b.ast#2 "},    // a name, then a text; "abxbc" has its pairs only
+      {u"ヤルオ", "AA/a.mlt#3 "},            // half-width folds to full width
+      {u"ＡＢＣ  ZZ", "AA/sub/b.ast#2 "},    // every term, width and case folded
+      {u"顔 abx", "AA/a.mlt#2 "},            // a section and a text
+      {u"sub two", "AA/sub/b.ast#2 "},       // the path, without "AA/"
+      {u"z", "AA/sub/b.ast#2 AA/z.txt#1 "},  // one character; the plain file's name "z"
+      {u"aa/", ""},                          // the leading AA/ is not searched
+      {u"plain\u3000one", "AA/z.txt#1 "},
+      {u"nothing", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Found(*library, c.query), c.found) << std::string(c.query.begin(), c.query.end());
+  }
+  EXPECT_EQ(library->Search(u" \t").size(), library->Entries().size());
+}
+
+TEST_F(LibraryIndex, ReopenReadsOnlyWhatChanged) {
+  EXPECT_EQ(Open()->FilesRead(), 3u);
+  EXPECT_EQ(Open()->FilesRead(), 0u);
+  work_.Write("AA/z.txt", "changed\nlonger now\n");
+  auto library = Open();
+  EXPECT_EQ(library->FilesRead(), 1u);
+  EXPECT_EQ(Found(*library, u"changed"), "AA/z.txt#1 ");
+  EXPECT_EQ(Found(*library, u"plain"), "");
+  std::filesystem::remove(work_.Path("AA/sub/b.ast"));
+  library = Open();
+  EXPECT_EQ(library->FilesRead(), 0u);
+  EXPECT_EQ(Found(*library, u"abc"), "");
+  // Many changes merge the index's segments; what it finds stays right.
+  for (int i = 0; i < 9; ++i) {
+    work_.Write("AA/z.txt", "round " + std::to_string(i) + "\n");
+    ::utimensat(AT_FDCWD, work_.Path("AA/z.txt").c_str(), nullptr, 0);
+    library = Open();
+    EXPECT_EQ(Found(*library, u"round " + std::u16string(1, static_cast<char16_t>(u'0' + i))),
+              "AA/z.txt#1 ");
+  }
+  EXPECT_EQ(Found(*library, u"ro"), "AA/z.txt#1 ");
+  EXPECT_EQ(Found(*library, u"round 1"), "");
+}
+
+TEST_F(LibraryIndex, DamagedOrForeignIndexIsBuiltAgain) {
+  const std::string path = Open()->IndexPath();
+  ASSERT_FALSE(path.empty());
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  for (const Case& c : {Case{"garbage", std::string(8192, 'x')}, Case{"empty", ""},
+                        Case{"truncated", ScratchDir::Read(path).substr(0, 1500)}}) {
+    std::filesystem::remove(path + "-wal");
+    work_.Write(std::filesystem::relative(path, work_.path()).string(), c.bytes);
+    const auto library = Open();
+    EXPECT_EQ(Found(*library, u"abc"), "AA/sub/b.ast#1 AA/sub/b.ast#2 ") << c.name;
+    EXPECT_EQ(library->IndexPath(), path) << c.name;
+  }
+  // Another version's index.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "PRAGMA user_version=99", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  const auto library = Open();
+  EXPECT_EQ(library->FilesRead(), 3u);
+  EXPECT_EQ(Found(*library, u"two"), "AA/sub/b.ast#2 ");
+}
+
+TEST_F(LibraryIndex, UnwritableCacheKeepsTheIndexInMemory) {
+  cache_.Write("file", "a file where the folder would be");
+  const auto library = Open(cache_.Path("file/c"));
+  EXPECT_EQ(library->IndexPath(), "");
+  EXPECT_EQ(Found(*library, u"two"), "AA/sub/b.ast#2 ");
+}
+
+TEST_F(LibraryIndex, TwoProcessesAtOnceBothSeeTheWholeLibrary) {
+  for (int i = 0; i < 40; ++i) work_.Write("AA/n" + std::to_string(i) + ".txt", "n\n");
+  std::vector<pid_t> children;
+  for (int i = 0; i < 2; ++i) {
+    const pid_t child = fork();
+    if (child == 0) {
+      const auto library = Open();
+      _exit(library->Entries().size() == 45 && !library->IndexPath().empty() ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const auto library = Open();
+  EXPECT_EQ(library->FilesRead(), 0u);  // the two indexed each file once between them
+  EXPECT_EQ(library->Entries().size(), 45u);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(library->IndexPath().c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* check = nullptr;
+  sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+  ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+  sqlite3_finalize(check);
+  sqlite3_close(db);
+}
+
+TEST_F(LibraryIndex, ScanOrderLinksAndHiddenNames) {
+  work_.Write("AAList_02.txt", "[p]\nx\n");
+  work_.Write("AA/.hidden.mlt", "x\n");
+  work_.Write("AA/sub/a b.MLT", "upper\n");
+  work_.Write("AA/notes.md", "not a collection\n");
+  std::filesystem::create_directory_symlink("..", work_.Path("AA/sub/up"));
+  std::filesystem::create_symlink("missing", work_.Path("AA/gone.txt"));
+  const LibraryScan scan = ScanLibrary(work_.path());
+  std::string paths;
+  for (const LibraryFile& file : scan.files) paths += file.path + " ";
+  // "sub/a b.MLT" before "sub/b.ast" and "sub/up" is the folder AA/ reached again.
+  EXPECT_EQ(paths, "AAList_02.txt AA/a.mlt AA/sub/a b.MLT AA/sub/b.ast AA/z.txt ");
+  ASSERT_EQ(scan.problems.size(), 1u);
+  EXPECT_EQ(scan.problems[0].path, "AA/gone.txt");
+}
+
+}  // namespace
+}  // namespace koron

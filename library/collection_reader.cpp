@@ -73,9 +73,9 @@ class EntryBuilder {
                const std::function<void(CollectionEntry&)>& take)
       : options_(options), take_(take) {}
 
-  // Starts entry `number + 1`, with `name` (references still undecoded).
+  // Starts the next entry, with `name` (references still undecoded).
   void Begin(std::u16string_view name) {
-    ++entry_.number;
+    ++number_;
     entry_.name.assign(name);
     if (options_.decodeReferences) DecodeCharacterReferences(entry_.name);
     entry_.text.clear();
@@ -109,11 +109,17 @@ class EntryBuilder {
         return;
       }
     }
+    // Set anew for each: `take` may change or move what it is given.
+    entry_.number = number_;
     entry_.section = section_;
     take_(entry_);
   }
 
-  CollectionEntry& entry() { return entry_; }
+  // Numbers the next entry begun 1 again: the lines kept so far belong to no entry.
+  void Forget() {
+    open_ = false;
+    number_ = 0;
+  }
 
  private:
   const CollectionReadOptions& options_;
@@ -121,6 +127,7 @@ class EntryBuilder {
   CollectionEntry entry_;
   std::u16string section_;        // of the last heading page
   std::u16string firstNonBlank_;  // of the current entry
+  std::uint32_t number_ = 0;      // of the current entry
   int nonBlank_ = 0;              // non-blank lines of the current entry, counted up to 3
   bool open_ = false;
 };
@@ -200,7 +207,7 @@ CollectionProblem ReadCollection(LineReader& reader, const CollectionReadOptions
         if (IsListHeader(line)) {
           if (plain) {
             plain = false;
-            builder.entry().number = 0;  // the lines kept belong to no entry
+            builder.Forget();
           } else {
             builder.End();
           }

@@ -44,8 +44,12 @@ struct CollectionReadOptions {
 };
 
 // Reads the entries of a collection from `reader` (already opened on the file or on bytes),
-// handing each listed one to `take` in file order. On a problem nothing more is handed over, and
-// what was handed is to be dropped by the caller.
+// handing each listed one to `take` in file order. The entry is the reader's own, reused for the
+// next: `take` may move its strings away. On a problem nothing more is handed over, and what was
+// handed is to be dropped by the caller. Exceptions from `take`, and std::bad_alloc, pass through.
+//
+// The markers ("[SPLIT]", "[AA][name]", "[name]") are judged on each line as stored, before its
+// references are decoded; blank lines and heading pages on the decoded line, as a board shows it.
 CollectionProblem ReadCollection(LineReader& reader, const CollectionReadOptions& options,
                                  const std::function<void(CollectionEntry&)>& take);
 

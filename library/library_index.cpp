@@ -4,14 +4,15 @@
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unicode/ustring.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <map>
 #include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "library/gram_index.h"
@@ -150,40 +151,13 @@ bool MakeFolders(const std::string& path) {
 
 std::u16string Utf16OfBytes(std::string_view bytes) {
   // Paths are shown and searched as text; they are UTF-8 on any desktop of today.
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t length = 1;
-    if (lead < 0x80) {
-      cp = lead;
-    } else if (lead >= 0xC2 && lead < 0xF5) {
-      length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-      if (i + length <= bytes.size()) {
-        cp = lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-          const auto trail = static_cast<unsigned char>(bytes[i + k]);
-          if ((trail & 0xC0) != 0x80) {
-            cp = 0xFFFD;
-            length = k;
-            break;
-          }
-          cp = (cp << 6) | (trail & 0x3F);
-        }
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) cp = 0xFFFD;
-      } else {
-        length = 1;
-      }
-    }
-    if (cp >= 0x10000) {
-      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += length;
-  }
+  std::u16string out(bytes.size(), u'\0');
+  int32_t length = 0;
+  UErrorCode error = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                       &length, bytes.data(), static_cast<int32_t>(bytes.size()), 0xFFFD, nullptr,
+                       &error);
+  out.resize(U_SUCCESS(error) ? static_cast<std::size_t>(length) : 0);
   return out;
 }
 
@@ -367,9 +341,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
 
   std::vector<const LibraryFile*> toRead;
   std::vector<std::int64_t> gone;
-  std::map<std::string, bool> present;
+  std::unordered_set<std::string> present;
   for (const LibraryFile& file : scan.files) {
-    present[file.path] = true;
+    present.insert(file.path);
     const auto it = known.find(file.path);
     if (it == known.end() || it->second.stamp != file.stamp) toRead.push_back(&file);
   }
@@ -411,7 +385,22 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     if (last.Step()) segment = last.Int(0);
   }
 
-  std::size_t done = 0;
+  // Saves a file's row with its stamp; the id its entries refer to.
+  const auto save = [&saveFile](const LibraryFile& file, const std::string& problem,
+                                std::uint32_t count) {
+    saveFile.Bind(1, std::string_view(file.path))
+        .Bind(2, static_cast<std::int64_t>(file.stamp.device))
+        .Bind(3, static_cast<std::int64_t>(file.stamp.inode))
+        .Bind(4, static_cast<std::int64_t>(file.stamp.size))
+        .Bind(5, file.stamp.mtimeNs)
+        .Bind(6, file.stamp.ctimeNs)
+        .Bind(7, std::string_view(problem))
+        .Bind(8, std::int64_t{count});
+    saveFile.Step();
+    const std::int64_t id = saveFile.Int(0);
+    saveFile.Reset();
+    return id;
+  };
   std::size_t next = 0;
   std::u16string folded;
   std::u16string foldedPath;
@@ -425,22 +414,12 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     while (next < toRead.size() && batchBytes < kBatchBytes) {
       if (next > 0 && options.cancelled && options.cancelled()) break;
       const LibraryFile& file = *toRead[next++];
-      if (options.progress) options.progress(done, toRead.size());
+      if (options.progress) options.progress(filesRead_, toRead.size());
       batchBytes += file.stamp.size;
       const auto it = known.find(file.path);
       if (it != known.end()) forget(it->second.id);
       // The row first, for the id its entries refer to; its count is set when they are read.
-      saveFile.Bind(1, std::string_view(file.path))
-          .Bind(2, static_cast<std::int64_t>(file.stamp.device))
-          .Bind(3, static_cast<std::int64_t>(file.stamp.inode))
-          .Bind(4, static_cast<std::int64_t>(file.stamp.size))
-          .Bind(5, file.stamp.mtimeNs)
-          .Bind(6, file.stamp.ctimeNs)
-          .Bind(7, std::string_view())
-          .Bind(8, std::int64_t{0});
-      saveFile.Step();
-      const std::int64_t fileId = saveFile.Int(0);
-      saveFile.Reset();
+      const std::int64_t fileId = save(file, {}, 0);
       FoldForSearch(Utf16OfBytes(SearchedPath(file.path)), foldedPath);
       const std::u16string stem = Utf16OfBytes(FileStem(file.path));
       CollectionReadOptions read;
@@ -448,7 +427,6 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       read.stem = stem;
       read.decodeReferences = !file.templateList;
       std::uint32_t count = 0;
-      std::vector<std::uint32_t> ids;
       const CollectionProblem problem = ReadCollectionFile(
           options.workFolder + "/" + file.path, read, [&](CollectionEntry& entry) {
             saveEntry.Bind(1, fileId)
@@ -458,7 +436,6 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
                 .Bind(5, std::u16string_view(entry.text));
             saveEntry.Run();
             const auto id = static_cast<std::uint32_t>(sqlite3_last_insert_rowid(db));
-            ids.push_back(id);
             FoldForSearch(entry.text, folded);
             grams.Add(id, folded);
             FoldForSearch(entry.name, folded);
@@ -472,23 +449,13 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
             ++count;
           });
       ++filesRead_;
-      ++done;
       if (problem != CollectionProblem::kNone) {
         // What was read before the problem showed is not kept; the file is told as left out.
         // Its grams stay in the segment, pointing at ids that are gone.
         forget(fileId);
         count = 0;
       }
-      saveFile.Bind(1, std::string_view(file.path))
-          .Bind(2, static_cast<std::int64_t>(file.stamp.device))
-          .Bind(3, static_cast<std::int64_t>(file.stamp.inode))
-          .Bind(4, static_cast<std::int64_t>(file.stamp.size))
-          .Bind(5, file.stamp.mtimeNs)
-          .Bind(6, file.stamp.ctimeNs)
-          .Bind(8, std::int64_t{count});
-      const std::string words = ProblemWords(problem);
-      saveFile.Bind(7, std::string_view(words));
-      saveFile.Run();
+      save(file, ProblemWords(problem), count);
     }
     if (!grams.empty()) {
       ++segment;

@@ -1,11 +1,12 @@
 // A plain reader of text files for the fuzz targets, written apart from the line reader: it
 // decides the encoding and the line ends from the first 64 KiB at once, splits the whole input
-// into lines and converts each line whole.
+// into lines and converts each line whole (a UTF-16 input is converted whole, then split).
 #pragma once
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
+#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -56,6 +57,7 @@ inline bool IsJapaneseUtf8(std::string_view block, bool mayBeCut) {
       if ((next & 0xC0) != 0x80) return false;
       value = (value << 6) | (next & 0x3F);
     }
+    // The code points the sequence may still become.
     const std::size_t missing = length - have;
     const std::uint32_t low = value << (6 * missing);
     const std::uint32_t high = low | ((1u << (6 * missing)) - 1);
@@ -75,7 +77,7 @@ inline void WriteReplacement(const void*, UConverterToUnicodeArgs* args, const c
   ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, error);
 }
 
-// Held for the whole run; the holder closes it at exit.
+// Held for the whole run; the holder closes it at exit, as everywhere else.
 inline koron::Converter OpenReplacingConverter(const char* name) {
   UErrorCode error = U_ZERO_ERROR;
   koron::Converter converter = koron::OpenConverter(name, &error);
@@ -101,10 +103,61 @@ inline std::u16string ConvertWhole(UConverter* converter, std::string_view bytes
 
 struct File {
   bool utf8 = false;
+  bool utf16 = false;
   bool lf = false;
-  bool nul = false;  // the stored bytes hold a NUL
+  bool nul = false;  // the file holds a NUL, which no text does
   Lines lines;
 };
+
+// Where the lines of `text` begin and end: at CR LF, a CR alone, and a LF alone when `lf`.
+template <typename Char>
+inline std::vector<std::basic_string_view<Char>> SplitLines(std::basic_string_view<Char> text,
+                                                            bool lf) {
+  std::vector<std::basic_string_view<Char>> raw;
+  const auto npos = text.npos;
+  std::size_t start = 0;
+  std::size_t cr = text.find(Char('\r'));
+  std::size_t lfAt = lf ? text.find(Char('\n')) : npos;
+  while (start < text.size()) {
+    if (cr < start) cr = text.find(Char('\r'), start);
+    if (lfAt < start) lfAt = text.find(Char('\n'), start);
+    const std::size_t i = std::min(cr, lfAt);
+    if (i == npos) {
+      raw.push_back(text.substr(start));
+      break;
+    }
+    raw.push_back(text.substr(start, i - start));
+    start =
+        i + 1 < text.size() && text[i] == Char('\r') && text[i + 1] == Char('\n') ? i + 2 : i + 1;
+  }
+  return raw;
+}
+
+// After a UTF-16 mark: the whole text through ICU, the line ends from the first block of its
+// UTF-8.
+inline File ReadUtf16(std::string_view bytes) {
+  static const koron::Converter littleEndian = OpenReplacingConverter("UTF-16LE");
+  static const koron::Converter bigEndian = OpenReplacingConverter("UTF-16BE");
+  File file;
+  file.utf8 = file.utf16 = true;
+  const std::u16string text =
+      ConvertWhole((bytes[0] == '\xFE' ? bigEndian : littleEndian).get(), bytes.substr(2));
+  std::string utf8(text.size() * 3, '\0');
+  int32_t length = 0;
+  UErrorCode error = U_ZERO_ERROR;
+  u_strToUTF8(utf8.data(), static_cast<int32_t>(utf8.size()), &length,
+              reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+              &error);
+  if (U_FAILURE(error)) __builtin_trap();
+  const std::string_view block =
+      std::string_view(utf8.data(), static_cast<std::size_t>(length)).substr(0, kBlock);
+  file.lf = block.find('\n') != block.npos && block.find('\r') == block.npos;
+  file.nul = text.find(u'\0') != text.npos;  // a NUL character, not the zero bytes of UTF-16
+  for (std::u16string_view line : SplitLines(std::u16string_view(text), file.lf)) {
+    file.lines.emplace_back(line);
+  }
+  return file;
+}
 
 inline File Read(std::string_view bytes) {
   static const koron::Converter utf8Converter = OpenReplacingConverter("UTF-8");
@@ -122,6 +175,9 @@ inline File Read(std::string_view bytes) {
     return back;
   }();
 
+  if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+    return ReadUtf16(bytes);
+  }
   File file;
   file.nul = bytes.find('\0') != bytes.npos;
   const bool mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
@@ -130,23 +186,7 @@ inline File Read(std::string_view bytes) {
   file.utf8 = mark || IsJapaneseUtf8(block, block.size() == kBlock);
   file.lf = block.find('\n') != block.npos && block.find('\r') == block.npos;
 
-  std::vector<std::string_view> raw;
-  std::size_t start = 0;
-  std::size_t cr = bytes.find('\r');
-  std::size_t lf = file.lf ? bytes.find('\n') : bytes.npos;
-  while (start < bytes.size()) {
-    if (cr < start) cr = bytes.find('\r', start);
-    if (lf < start) lf = bytes.find('\n', start);
-    const std::size_t i = std::min(cr, lf);
-    if (i == bytes.npos) {
-      raw.push_back(bytes.substr(start));
-      break;
-    }
-    raw.push_back(bytes.substr(start, i - start));
-    start = bytes.substr(i, 2) == "\r\n" ? i + 2 : i + 1;
-  }
-
-  for (std::string_view line : raw) {
+  for (std::string_view line : SplitLines(bytes, file.lf)) {
     std::u16string text = ConvertWhole(file.utf8 ? utf8 : cp932, line);
     if (!file.utf8) {
       for (char16_t& c : text) {

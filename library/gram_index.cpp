@@ -50,7 +50,8 @@ bool ReadDirectory(std::string_view& data, std::vector<Directory>& grams) {
   return total <= data.size();
 }
 
-bool DecodeIds(std::string_view deltas, std::uint64_t count, std::vector<std::uint32_t>& ids) {
+bool DecodeIds(std::string_view deltas, std::uint64_t count, bool masked,
+               std::vector<std::uint32_t>& ids, std::vector<std::uint16_t>* masks) {
   std::uint64_t id = 0;
   for (std::uint64_t i = 0; i < count; ++i) {
     std::uint64_t delta = 0;
@@ -58,8 +59,20 @@ bool DecodeIds(std::string_view deltas, std::uint64_t count, std::vector<std::ui
     id += delta;
     if (id > UINT32_MAX) return false;
     ids.push_back(static_cast<std::uint32_t>(id));
+    if (!masked) continue;
+    if (deltas.size() < 2) return false;
+    if (masks != nullptr) {
+      masks->push_back(static_cast<std::uint16_t>(static_cast<unsigned char>(deltas[0]) |
+                                                  static_cast<unsigned char>(deltas[1]) << 8));
+    }
+    deltas.remove_prefix(2);
   }
   return true;
+}
+
+void PutMask(std::string& out, std::uint16_t mask) {
+  out.push_back(static_cast<char>(mask & 0xFF));
+  out.push_back(static_cast<char>(mask >> 8));
 }
 
 std::uint64_t Mix(std::uint64_t key) {
@@ -69,23 +82,23 @@ std::uint64_t Mix(std::uint64_t key) {
   return key;
 }
 
-// Writes one bucket from its grams in key order, each with its increasing ids.
-template <typename Grams>
-std::string WriteBucket(const Grams& grams) {
+// Writes one bucket from its grams in key order, each with its increasing ids (and masks).
+std::string WriteBucket(const std::map<GramKey, GramPostings>& grams) {
   std::string out;
   PutVarint(out, grams.size());
   GramKey previous = 0;
   std::string body;
-  for (const auto& [key, ids] : grams) {
+  for (const auto& [key, postings] : grams) {
     PutVarint(out, key - previous);
     previous = key;
     std::uint32_t last = 0;
     const std::size_t start = body.size();
-    for (std::uint32_t id : ids) {
-      PutVarint(body, id - last);
-      last = id;
+    for (std::size_t i = 0; i < postings.ids.size(); ++i) {
+      PutVarint(body, postings.ids[i] - last);
+      last = postings.ids[i];
+      if (HasMasks(key)) PutMask(body, postings.masks[i]);
     }
-    PutVarint(out, ids.size());
+    PutVarint(out, postings.ids.size());
     PutVarint(out, body.size() - start);
   }
   return out + body;
@@ -97,9 +110,13 @@ GramKey UnigramKey(char16_t c) { return c; }
 GramKey BigramKey(char16_t first, char16_t second) {
   return (GramKey{1} << 32) | (GramKey{first} << 16) | second;
 }
+// Above every pair's key.
+GramKey TrigramKey(char16_t first, char16_t second, char16_t third) {
+  return (GramKey{1} << 48) | (GramKey{first} << 32) | (GramKey{second} << 16) | third;
+}
 std::uint32_t BucketOf(GramKey key) { return static_cast<std::uint32_t>(Mix(key) % kGramBuckets); }
 
-GramCollector::GramCollector() : unigrams_(0x10000), slots_(1 << 16, 0) {}
+GramCollector::GramCollector() : unigrams_(0x10000), streams_(kGramBuckets), pending_(1 << 12) {}
 
 void GramCollector::Append(Postings& postings, std::uint32_t id) {
   if (postings.count != 0 && postings.last == id) return;
@@ -108,92 +125,166 @@ void GramCollector::Append(Postings& postings, std::uint32_t id) {
   ++postings.count;
 }
 
-GramCollector::Postings& GramCollector::Bigram(std::uint32_t pair) {
-  const std::uint64_t tag = static_cast<std::uint64_t>(pair) + 1;
-  std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = Mix(pair) & mask;; i = (i + 1) & mask) {
-    const std::uint64_t slot = slots_[i];
-    if (slot == 0) {
-      if ((bigrams_.size() + 1) * 2 > slots_.size()) {
-        Grow();
-        return Bigram(pair);
-      }
-      slots_[i] = tag | (static_cast<std::uint64_t>(bigrams_.size()) << 33);
-      bigrams_.emplace_back();
-      return bigrams_.back();
+void GramCollector::Note(GramKey key, std::uint16_t bit) {
+  const std::size_t mask = pending_.size() - 1;
+  for (std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 52;; i = (i + 1) & mask) {
+    Pending& slot = pending_[i];
+    if (slot.tag == key + 1) {
+      slot.mask |= bit;
+      return;
     }
-    if ((slot & 0x1FFFFFFFFULL) == tag) return bigrams_[slot >> 33];
+    if (slot.tag != 0) continue;
+    slot.tag = key + 1;
+    slot.mask = bit;
+    pendingSlots_.push_back(static_cast<std::uint32_t>(i));
+    // A long entry is handed on in parts; Bucket() joins a gram's parts of one entry.
+    if (pendingSlots_.size() * 2 > pending_.size()) Flush();
+    return;
   }
 }
 
-void GramCollector::Grow() {
-  std::vector<std::uint64_t> old(slots_.size() * 2, 0);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (std::uint64_t slot : old) {
-    if (slot == 0) continue;
-    const std::uint64_t pair = (slot & 0x1FFFFFFFFULL) - 1;
-    std::size_t i = Mix(pair) & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
+void GramCollector::Flush() {
+  for (std::uint32_t i : pendingSlots_) {
+    Pending& slot = pending_[i];
+    const GramKey key = slot.tag - 1;
+    streams_[BucketOf(key)].push_back({key, pendingId_, slot.mask});
+    slot = Pending();
   }
+  records_ += pendingSlots_.size();
+  pendingSlots_.clear();
 }
 
 void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
-  for (std::size_t i = 0; i < folded.size(); ++i) {
-    Postings& unigram = unigrams_[folded[i]];
-    if (unigram.count == 0) ++unigramCount_;
-    Append(unigram, id);
-    if (i + 1 < folded.size()) {
-      Append(Bigram((static_cast<std::uint32_t>(folded[i]) << 16) | folded[i + 1]), id);
+  if (id != pendingId_) {
+    Flush();
+    pendingId_ = id;
+  }
+  // A run of one character (spaces, lines) gives the same grams at each step: they are noted
+  // once, the triple with the positions of the whole run.
+  const std::size_t n = folded.size();
+  GramKey bigram = ~GramKey{0};
+  GramKey trigram = ~GramKey{0};
+  std::uint16_t trigramMask = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == 0 || folded[i] != folded[i - 1]) {
+      Postings& unigram = unigrams_[folded[i]];
+      if (unigram.count == 0) ++unigramCount_;
+      Append(unigram, id);
+    }
+    if (i + 1 < n) {
+      const GramKey key = BigramKey(folded[i], folded[i + 1]);
+      if (key != bigram) Note(key, 0);
+      bigram = key;
+    }
+    if (i + 2 < n) {
+      const GramKey key = TrigramKey(folded[i], folded[i + 1], folded[i + 2]);
+      const auto bit = static_cast<std::uint16_t>(1u << (i % 16));
+      if (key != trigram) {
+        if (trigramMask != 0) Note(trigram, trigramMask);
+        trigram = key;
+        trigramMask = 0;
+      }
+      trigramMask |= bit;
     }
   }
+  if (trigramMask != 0) Note(trigram, trigramMask);
 }
 
-std::vector<std::string> GramCollector::Buckets() const {
-  // Per bucket, its grams in key order, pointing at their postings.
-  std::vector<std::vector<std::pair<GramKey, const Postings*>>> buckets(kGramBuckets);
-  for (std::size_t c = 0; c < unigrams_.size(); ++c) {
-    if (unigrams_[c].count == 0) continue;
-    const GramKey key = UnigramKey(static_cast<char16_t>(c));
-    buckets[BucketOf(key)].emplace_back(key, &unigrams_[c]);
+// One bucket's blob: its unigrams and its streamed records, grouped by key in key order.
+std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const {
+  struct Gram {
+    GramKey key;
+    std::string body;
+    std::uint64_t count = 0;
+  };
+  std::vector<Gram> grams;
+  for (char16_t c : units)
+    grams.push_back({UnigramKey(c), unigrams_[c].deltas, unigrams_[c].count});
+  // Records by key, through a small table of the keys met; the ids of a key stay in order.
+  const std::vector<Record>& records = streams_[bucket];
+  std::size_t size = 16;
+  while (size < records.size() * 2) size *= 2;
+  size = std::min<std::size_t>(size, 1 << 16);
+  std::vector<std::pair<GramKey, std::uint32_t>> table(size, {0, 0});  // key + 1, gram + 1
+  std::vector<std::uint32_t> last;
+  for (const Record& record : records) {
+    std::size_t i = (record.key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
+    while (table[i].first != 0 && table[i].first != record.key + 1) i = (i + 1) & (size - 1);
+    if (table[i].first == 0) {
+      if (grams.size() * 2 > size) {
+        // Too many keys for the table: grow it and place them again.
+        size *= 2;
+        std::vector<std::pair<GramKey, std::uint32_t>> wider(size, {0, 0});
+        for (const auto& slot : table) {
+          if (slot.first == 0) continue;
+          std::size_t j = ((slot.first - 1) * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
+          while (wider[j].first != 0) j = (j + 1) & (size - 1);
+          wider[j] = slot;
+        }
+        table.swap(wider);
+        i = (record.key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
+        while (table[i].first != 0) i = (i + 1) & (size - 1);
+      }
+      table[i] = {record.key + 1, static_cast<std::uint32_t>(grams.size() + 1)};
+      grams.push_back({record.key, {}, 0});
+      last.resize(grams.size(), 0);
+    }
+    const std::uint32_t g = table[i].second - 1;
+    Gram& gram = grams[g];
+    const bool masked = HasMasks(record.key);
+    if (gram.count != 0 && last[g] == record.id) {
+      // A long entry's later part: the same id, its mask joined to the last one.
+      if (masked) {
+        const std::size_t at = gram.body.size() - 2;
+        gram.body[at] = static_cast<char>(gram.body[at] | (record.mask & 0xFF));
+        gram.body[at + 1] = static_cast<char>(gram.body[at + 1] | (record.mask >> 8));
+      }
+      continue;
+    }
+    PutVarint(gram.body, record.id - last[g]);
+    last[g] = record.id;
+    ++gram.count;
+    if (masked) PutMask(gram.body, record.mask);
   }
-  for (std::uint64_t slot : slots_) {
-    if (slot == 0) continue;
-    const auto pair = static_cast<std::uint32_t>((slot & 0x1FFFFFFFFULL) - 1);
-    const GramKey key = BigramKey(static_cast<char16_t>(pair >> 16), static_cast<char16_t>(pair));
-    buckets[BucketOf(key)].emplace_back(key, &bigrams_[slot >> 33]);
+  if (grams.empty()) return {};
+  std::sort(grams.begin(), grams.end(), [](const Gram& a, const Gram& b) { return a.key < b.key; });
+  std::string out;
+  PutVarint(out, grams.size());
+  GramKey previous = 0;
+  std::size_t bodyBytes = 0;
+  for (const Gram& gram : grams) {
+    PutVarint(out, gram.key - previous);
+    previous = gram.key;
+    PutVarint(out, gram.count);
+    PutVarint(out, gram.body.size());
+    bodyBytes += gram.body.size();
+  }
+  out.reserve(out.size() + bodyBytes);
+  for (const Gram& gram : grams) out += gram.body;
+  return out;
+}
+
+std::vector<std::string> GramCollector::Buckets() {
+  Flush();
+  std::vector<std::vector<char16_t>> units(kGramBuckets);  // the unigrams of each bucket
+  for (std::size_t c = 0; c < unigrams_.size(); ++c) {
+    const auto unit = static_cast<char16_t>(c);
+    if (unigrams_[c].count != 0) units[BucketOf(UnigramKey(unit))].push_back(unit);
   }
   std::vector<std::string> blobs(kGramBuckets);
-  for (std::uint32_t b = 0; b < kGramBuckets; ++b) {
-    auto& grams = buckets[b];
-    if (grams.empty()) continue;
-    std::sort(grams.begin(), grams.end(),
-              [](const auto& x, const auto& y) { return x.first < y.first; });
-    // The collected deltas are written as they are: they are the same varints.
-    std::string& out = blobs[b];
-    PutVarint(out, grams.size());
-    GramKey previous = 0;
-    std::size_t bodyBytes = 0;
-    for (const auto& [key, postings] : grams) {
-      PutVarint(out, key - previous);
-      previous = key;
-      PutVarint(out, postings->count);
-      PutVarint(out, postings->deltas.size());
-      bodyBytes += postings->deltas.size();
-    }
-    out.reserve(out.size() + bodyBytes);
-    for (const auto& gram : grams) out += gram.second->deltas;
-  }
+  for (std::uint32_t b = 0; b < kGramBuckets; ++b) blobs[b] = Bucket(b, units[b]);
   return blobs;
 }
 
-bool ReadPostings(std::string_view blob, GramKey key, std::vector<std::uint32_t>& ids) {
+bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings) {
   std::vector<Directory> grams;
   if (!ReadDirectory(blob, grams)) return false;
   std::uint64_t offset = 0;
   for (const Directory& gram : grams) {
-    if (gram.key == key) return DecodeIds(blob.substr(offset, gram.bytes), gram.count, ids);
+    if (gram.key == key) {
+      return DecodeIds(blob.substr(offset, gram.bytes), gram.count, HasMasks(key), postings.ids,
+                       &postings.masks);
+    }
     if (gram.key > key) break;
     offset += gram.bytes;
   }
@@ -203,9 +294,9 @@ bool ReadPostings(std::string_view blob, GramKey key, std::vector<std::uint32_t>
 std::string MergeBuckets(const std::vector<std::string_view>& blobs,
                          const std::function<bool(std::uint32_t)>& live, bool& ok) {
   ok = true;
-  std::map<GramKey, std::vector<std::uint32_t>> merged;
+  std::map<GramKey, GramPostings> merged;
   std::vector<Directory> grams;
-  std::vector<std::uint32_t> ids;
+  GramPostings read;
   for (std::string_view blob : blobs) {
     if (!ReadDirectory(blob, grams)) {
       ok = false;
@@ -213,20 +304,24 @@ std::string MergeBuckets(const std::vector<std::string_view>& blobs,
     }
     std::uint64_t offset = 0;
     for (const Directory& gram : grams) {
-      ids.clear();
-      if (!DecodeIds(blob.substr(offset, gram.bytes), gram.count, ids)) {
+      read.ids.clear();
+      read.masks.clear();
+      const bool masked = HasMasks(gram.key);
+      if (!DecodeIds(blob.substr(offset, gram.bytes), gram.count, masked, read.ids, &read.masks)) {
         ok = false;
         return {};
       }
       offset += gram.bytes;
-      std::vector<std::uint32_t>& into = merged[gram.key];
-      for (std::uint32_t id : ids) {
-        if (live(id)) into.push_back(id);
+      GramPostings& into = merged[gram.key];
+      for (std::size_t i = 0; i < read.ids.size(); ++i) {
+        if (!live(read.ids[i])) continue;
+        into.ids.push_back(read.ids[i]);
+        if (masked) into.masks.push_back(read.masks[i]);
       }
     }
   }
   for (auto it = merged.begin(); it != merged.end();) {
-    it = it->second.empty() ? merged.erase(it) : std::next(it);
+    it = it->second.ids.empty() ? merged.erase(it) : std::next(it);
   }
   return merged.empty() ? std::string() : WriteBucket(merged);
 }

@@ -8,21 +8,33 @@
 
 namespace koron {
 
-// The search index: for every character and every pair of adjacent characters (UTF-16 code
-// units) of the folded fields, the ids of the entries that hold it. A term of one or two code
-// units is answered from it exactly; a longer one narrows the entries to those holding all its
-// pairs, which are then read.
+// The search index: for every character, every pair and every triple of adjacent characters
+// (UTF-16 code units) of the folded fields, the ids of the entries that hold it. A term of up to
+// three code units is answered from it exactly; a longer one narrows the entries to those holding
+// all its triples, which are then read. A triple's ids carry where in the field it stands,
+// modulo 16, as a mask of 16 bits: a term's triples must stand one after another, which leaves
+// few entries to read even when each triple is common.
 //
 // Grams are spread over kGramBuckets buckets; a bucket is one blob, so an index of a million
 // grams is a few thousand rows, and a search reads one row per gram. A bucket blob holds a
 // directory (gram count, then for each gram in key order: key delta, id count, byte length)
-// and then each gram's ids, increasing, as deltas, all in LEB128 varints.
+// and then each gram's ids, increasing, as deltas, all in LEB128 varints; after each id of a
+// triple, its mask in two bytes, low byte first.
 using GramKey = std::uint64_t;
 inline constexpr std::uint32_t kGramBuckets = 4096;
 
 GramKey UnigramKey(char16_t c);
 GramKey BigramKey(char16_t first, char16_t second);
+GramKey TrigramKey(char16_t first, char16_t second, char16_t third);
 std::uint32_t BucketOf(GramKey key);
+// Whether the key's ids carry position masks: those of triples.
+inline bool HasMasks(GramKey key) { return key >> 48 != 0; }
+
+// One gram's ids, increasing, and for a triple each id's position mask.
+struct GramPostings {
+  std::vector<std::uint32_t> ids;
+  std::vector<std::uint16_t> masks;
+};
 
 // Collects the grams of entries given in increasing id order.
 class GramCollector {
@@ -30,9 +42,11 @@ class GramCollector {
   GramCollector();
   // Adds the grams of one field of entry `id`; call for each field of an entry in turn.
   void Add(std::uint32_t id, std::u16string_view folded);
-  bool empty() const { return unigramCount_ == 0 && bigrams_.empty(); }
+  bool empty() const { return unigramCount_ == 0 && records_ == 0 && pendingSlots_.empty(); }
+  // Pairs and triples collected, each once per entry: what the collector's memory grows with.
+  std::size_t size() const { return records_ + pendingSlots_.size(); }
   // The buckets' blobs; empty strings for buckets with no gram.
-  std::vector<std::string> Buckets() const;
+  std::vector<std::string> Buckets();
 
  private:
   struct Postings {
@@ -40,20 +54,35 @@ class GramCollector {
     std::uint32_t count = 0;
     std::string deltas;
   };
+  // A pair or triple in one entry. Kept by bucket, in the order entries come, so that writing
+  // them is a few streams rather than a visit to a large table for each.
+  struct Record {
+    GramKey key;
+    std::uint32_t id;
+    std::uint16_t mask;
+  };
   static void Append(Postings& postings, std::uint32_t id);
-  Postings& Bigram(std::uint32_t pair);
-  void Grow();
+  void Note(GramKey key, std::uint16_t bit);
+  void Flush();
+  std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const;
 
   std::vector<Postings> unigrams_;  // by code unit
   std::size_t unigramCount_ = 0;
-  std::vector<Postings> bigrams_;
-  // Open addressing: pair + 1 (0 is free) and its index into bigrams_.
-  std::vector<std::uint64_t> slots_;
+  std::vector<std::vector<Record>> streams_;  // by bucket
+  std::size_t records_ = 0;
+  // The pairs and triples of the entry being added, each once with its mask.
+  struct Pending {
+    GramKey tag = 0;  // key + 1; 0 is free
+    std::uint16_t mask = 0;
+  };
+  std::vector<Pending> pending_;
+  std::vector<std::uint32_t> pendingSlots_;
+  std::uint32_t pendingId_ = 0;
 };
 
-// Appends the ids of `key` held in a bucket blob to `ids`, which stays increasing when blobs
-// are read oldest first. False when the blob is damaged.
-bool ReadPostings(std::string_view blob, GramKey key, std::vector<std::uint32_t>& ids);
+// Appends the ids (and masks) of `key` held in a bucket blob to `postings`, which stays
+// increasing when blobs are read oldest first. False when the blob is damaged.
+bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings);
 
 // Merges the blobs of one bucket from several segments, oldest first, into one, keeping the ids
 // for which `live` is true. Empty when nothing is left; false in `ok` when a blob is damaged.

@@ -15,7 +15,6 @@
 #include <unordered_set>
 #include <utility>
 
-#include "library/gram_index.h"
 #include "library/search_folding.h"
 
 namespace koron {
@@ -29,7 +28,7 @@ struct IndexFailure : std::runtime_error {
 
 // Changed whenever what the index holds, or how, changes: an index of another version is set
 // aside and built again.
-constexpr int kIndexVersion = 1;
+constexpr int kIndexVersion = 2;
 // The bytes of files read between two commits: the index grows by a segment each time, other
 // processes see the files so far, and stopping keeps them.
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
@@ -468,12 +467,16 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     }
     Execute(db, "COMMIT");
   }
-  Compact();
-
-  // What the library holds now, in its order.
+  // What the library holds now, in its order: as read above when nothing changed.
   std::unordered_map<std::string, std::pair<std::int64_t, std::pair<std::string, std::uint32_t>>>
       rows;
-  {
+  if (toRead.empty() && gone.empty()) {
+    for (auto& [path, file] : known) {
+      rows.emplace(path, std::make_pair(file.id, std::make_pair(std::move(file.problem),
+                                                                file.entries)));
+    }
+  } else {
+    Compact();
     Statement all(db, "SELECT id, path, problem, entries FROM files");
     while (all.Step()) {
       rows.emplace(
@@ -619,8 +622,8 @@ std::u16string Library::Text(const LibraryEntry& entry) {
   return {};
 }
 
-std::vector<std::uint32_t> Library::Postings(std::uint64_t key) {
-  std::vector<std::uint32_t> ids;
+GramPostings Library::Postings(std::uint64_t key) {
+  GramPostings postings;
   if (!store_->postings) {
     store_->postings = std::make_unique<Statement>(
         store_->db, "SELECT data FROM postings WHERE bucket=?1 ORDER BY segment");
@@ -628,21 +631,71 @@ std::vector<std::uint32_t> Library::Postings(std::uint64_t key) {
   Statement& read = *store_->postings;
   read.Bind(1, std::int64_t{BucketOf(key)});
   bool ok = true;
-  while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, ids);
+  while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, postings);
   read.Reset();
   if (!ok) throw IndexFailure(SQLITE_CORRUPT);
-  return ids;
+  return postings;
 }
 
 std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
-  if (term.size() == 1) return Postings(UnigramKey(term[0]));
+  if (term.size() == 1) return Postings(UnigramKey(term[0])).ids;
+  if (term.size() == 2) return Postings(BigramKey(term[0], term[1])).ids;
+  // Each triple of the term, read once however often it comes.
   std::vector<std::uint64_t> keys;
-  for (std::size_t i = 0; i + 1 < term.size(); ++i) keys.push_back(BigramKey(term[i], term[i + 1]));
-  std::sort(keys.begin(), keys.end());
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  std::vector<std::uint32_t> ids = Postings(keys[0]);
-  for (std::size_t i = 1; i < keys.size() && !ids.empty(); ++i)
-    ids = Intersect(ids, Postings(keys[i]));
+  for (std::size_t i = 0; i + 2 < term.size(); ++i) {
+    keys.push_back(TrigramKey(term[i], term[i + 1], term[i + 2]));
+  }
+  std::vector<std::uint64_t> distinct = keys;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  std::vector<GramPostings> lists;
+  for (std::uint64_t key : distinct) {
+    lists.push_back(Postings(key));
+    if (lists.back().ids.empty()) return {};
+  }
+  // The triple at offset i of the term stands at p + i where the term stands at p: its mask
+  // turned back by i has bit p mod 16. The entries kept are those where some p has them all.
+  struct At {
+    const GramPostings* list;
+    unsigned offset;
+  };
+  std::vector<At> order;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const auto it = std::lower_bound(distinct.begin(), distinct.end(), keys[i]);
+    order.push_back({&lists[static_cast<std::size_t>(it - distinct.begin())],
+                     static_cast<unsigned>(i % 16)});
+  }
+  // The shortest first, so each step is as short as it can be.
+  std::stable_sort(order.begin(), order.end(), [](const At& a, const At& b) {
+    return a.list->ids.size() < b.list->ids.size();
+  });
+  const auto turned = [](std::uint16_t mask, unsigned by) {
+    return static_cast<std::uint16_t>(by == 0 ? mask : (mask >> by) | (mask << (16 - by)));
+  };
+  std::vector<std::uint32_t> ids = order[0].list->ids;
+  std::vector<std::uint16_t> starts(ids.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    starts[i] = turned(order[0].list->masks[i], order[0].offset);
+  }
+  for (std::size_t o = 1; o < order.size() && !ids.empty(); ++o) {
+    const GramPostings& list = *order[o].list;
+    std::size_t kept = 0;
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      j = static_cast<std::size_t>(
+          std::lower_bound(list.ids.begin() + static_cast<std::ptrdiff_t>(j), list.ids.end(),
+                           ids[i]) -
+          list.ids.begin());
+      if (j == list.ids.size()) break;
+      if (list.ids[j] != ids[i]) continue;
+      const std::uint16_t left = starts[i] & turned(list.masks[j], order[o].offset);
+      if (left == 0) continue;
+      ids[kept] = ids[i];
+      starts[kept++] = left;
+    }
+    ids.resize(kept);
+    starts.resize(kept);
+  }
   return ids;
 }
 
@@ -685,22 +738,25 @@ std::vector<std::size_t> Library::Search(std::u16string_view query) {
     for (std::size_t t = 0; t < terms.size(); ++t) {
       std::vector<std::uint32_t> termIds = TermIds(terms[t]);
       ids = t == 0 ? std::move(termIds) : Intersect(ids, termIds);
-      if (terms[t].size() > 2) toCheck.push_back(&terms[t]);
+      if (terms[t].size() > 3) toCheck.push_back(&terms[t]);
       if (ids.empty()) break;
     }
   } catch (const IndexFailure&) {
     store_->postings.reset();
     return found;
   }
+  // Both lists are in id order: each id is looked for after the last one found.
+  auto from = byId_.begin();
   for (std::uint32_t id : ids) {
-    const auto it =
-        std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, std::size_t{0}));
+    from = std::lower_bound(from, byId_.end(), std::make_pair(id, std::size_t{0}));
+    if (from == byId_.end()) break;
     // Ids of entries that are gone stay in older segments until they are merged.
-    if (it == byId_.end() || it->first != id) continue;
-    if (!toCheck.empty() && !Holds(it->second, toCheck)) continue;
-    found.push_back(it->second);
+    if (from->first != id) continue;
+    if (!toCheck.empty() && !Holds(from->second, toCheck)) continue;
+    found.push_back(from->second);
   }
-  std::sort(found.begin(), found.end());
+  // Id order is library order unless files were read again since.
+  if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
   return found;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/gram_index.h"
 #include "library/library_scan.h"
 
 namespace koron {
@@ -79,7 +80,7 @@ class Library {
   void Refresh(const LibraryScan& scan, const LibraryOptions& options);
   void Compact();
   void Load();
-  std::vector<std::uint32_t> Postings(std::uint64_t key);
+  GramPostings Postings(GramKey key);
   std::vector<std::uint32_t> TermIds(const std::u16string& term);
   bool Holds(std::size_t index, const std::vector<const std::u16string*>& terms);
 

@@ -5,12 +5,14 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unicode/unorm2.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "library/search_folding.h"
 #include "tests/text/scratch_dir.h"
 
 namespace koron {
@@ -67,6 +69,62 @@ TEST_F(LibraryIndex, SearchRules) {
     EXPECT_EQ(Found(*library, c.query), c.found) << std::string(c.query.begin(), c.query.end());
   }
   EXPECT_EQ(library->Search(u" \t").size(), library->Entries().size());
+}
+
+// Terms over three units: their triples must stand one after another, in one field.
+TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
+  std::u16string many;  // more different characters than an entry's grams are gathered in
+  for (char16_t c = u'\u4E00'; c < u'\u4E00' + 3000; ++c) many += c;
+  const std::u16string longEntry = u"xyz" + many + u"xyzw";
+  // In UTF-16, which a collection may be saved in.
+  work_.Write("AA/rows.ast",
+              testing::Utf16File(u"[AA][far]\npqr--------------qrs\n"  // triples 17 apart
+                                 u"[AA][apart]\npqr-qrs\n[AA][near]\n--pqrs--\n"
+                                 u"[AA][runs]\nヽヽヽ ヽヽヽ\n[AA][four]\nヽヽヽヽ!\n[AA][long]\n" +
+                                 longEntry + u"\n"));
+  const auto library = Open();
+  struct Case {
+    std::u16string query;
+    std::string found;
+  };
+  const Case cases[] = {
+      {u"pqrs", "AA/rows.ast#3 "},
+      {u"pqr", "AA/rows.ast#1 AA/rows.ast#2 AA/rows.ast#3 "},
+      {u"-qrs", "AA/rows.ast#1 AA/rows.ast#2 "},
+      {u"ヽヽヽヽ", "AA/rows.ast#5 "},
+      {u"ﾔﾙｵ", "AA/a.mlt#3 "},
+      {longEntry.substr(1500, 5), "AA/rows.ast#6 "},
+      {u"xyzw", "AA/rows.ast#6 "},  // "xyz" comes again after the first gathering
+      {many.substr(2990) + u"xyz", "AA/rows.ast#6 "},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Found(*library, c.query), c.found) << "query " << &c - cases;
+  }
+}
+
+TEST(SearchFolding, MatchesIcuFoldingWhole) {
+  UErrorCode error = U_ZERO_ERROR;
+  const UNormalizer2* folding = unorm2_getNFKCCasefoldInstance(&error);
+  ASSERT_TRUE(U_SUCCESS(error));
+  const std::u16string cases[] = {
+      u"ﾎﾞｰﾙ ﾊﾟﾝ",               // half-width kana joined with their marks
+      u"Ａbc ÄB\u0301 e\u0301",  // case, width, a mark joining the letter before it
+      u"Straße ﬁ ㍿ ①",          // folds that lengthen
+      std::u16string{0xD83D, 0xDE00, u' ', 0xD800, u'x', u' ',
+                     0xDC00},          // a pair and lone surrogates
+      u"\u1100\u1161\u11A8 가\u11A8",  // Hangul jamo joining into syllables
+      u"\u0301start ｶﾞ\u3099 ∩∩( ´∀｀)",
+  };
+  for (const std::u16string& text : cases) {
+    std::u16string expected(text.size() * 4 + 16, u'\0');
+    error = U_ZERO_ERROR;
+    const int32_t length = unorm2_normalize(
+        folding, reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+        reinterpret_cast<UChar*>(expected.data()), static_cast<int32_t>(expected.size()), &error);
+    ASSERT_TRUE(U_SUCCESS(error));
+    expected.resize(static_cast<std::size_t>(length));
+    EXPECT_TRUE(FoldForSearch(text) == expected) << "case " << &text - cases;
+  }
 }
 
 TEST_F(LibraryIndex, ReopenReadsOnlyWhatChanged) {

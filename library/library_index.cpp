@@ -472,8 +472,8 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       rows;
   if (toRead.empty() && gone.empty()) {
     for (auto& [path, file] : known) {
-      rows.emplace(path, std::make_pair(file.id, std::make_pair(std::move(file.problem),
-                                                                file.entries)));
+      rows.emplace(path,
+                   std::make_pair(file.id, std::make_pair(std::move(file.problem), file.entries)));
     }
   } else {
     Compact();
@@ -662,8 +662,8 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
   std::vector<At> order;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const auto it = std::lower_bound(distinct.begin(), distinct.end(), keys[i]);
-    order.push_back({&lists[static_cast<std::size_t>(it - distinct.begin())],
-                     static_cast<unsigned>(i % 16)});
+    order.push_back(
+        {&lists[static_cast<std::size_t>(it - distinct.begin())], static_cast<unsigned>(i % 16)});
   }
   // The shortest first, so each step is as short as it can be.
   std::stable_sort(order.begin(), order.end(), [](const At& a, const At& b) {

@@ -252,8 +252,7 @@ int main(int argc, char** argv) {
     times.push_back(search);
     ratios.push_back(search / scan);
     if (std::getenv("KORON_BENCH_VERBOSE") != nullptr) {
-      std::printf("  %7.2f ms %6.3f  %s\n", search, search / scan,
-                  QueryText(query).c_str());
+      std::printf("  %7.2f ms %6.3f  %s\n", search, search / scan, QueryText(query).c_str());
     }
   }
   std::sort(ratios.begin(), ratios.end());
@@ -268,8 +267,7 @@ int main(int argc, char** argv) {
 
   char self[4096] = {};
   if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return 1;
-  const std::string command =
-      std::string(self) + " --search-only '" + work + "' '" + cache + "'";
+  const std::string command = std::string(self) + " --search-only '" + work + "' '" + cache + "'";
   FILE* child = popen(command.c_str(), "r");
   long peakKb = 0;
   if (child == nullptr || std::fscanf(child, "%ld", &peakKb) != 1) peakKb = 0;

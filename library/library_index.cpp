@@ -16,15 +16,10 @@
 #include <utility>
 
 #include "library/search_folding.h"
+#include "library/sqlite_store.h"
 
 namespace koron {
 namespace {
-
-// Raised for any failure of the index's database; the library then starts it afresh.
-struct IndexFailure : std::runtime_error {
-  explicit IndexFailure(int code) : std::runtime_error(sqlite3_errstr(code)), code(code) {}
-  int code;
-};
 
 // Changed whenever what the index holds, or how, changes: an index of another version is set
 // aside and built again.
@@ -36,71 +31,6 @@ constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
 constexpr int kMaxSegments = 6;
 // Entry ids only grow; far below 2^32 the index is built again and they start afresh.
 constexpr std::int64_t kMaxEntryId = 1LL << 31;
-
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) {
-    Check(sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr));
-  }
-  ~Statement() { sqlite3_finalize(statement_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  Statement& Bind(int at, std::int64_t value) {
-    Check(sqlite3_bind_int64(statement_, at, value));
-    return *this;
-  }
-  Statement& Bind(int at, std::string_view bytes) {
-    Check(sqlite3_bind_blob64(statement_, at, bytes.data(), bytes.size(), SQLITE_STATIC));
-    return *this;
-  }
-  Statement& Bind(int at, std::u16string_view text) {
-    Check(sqlite3_bind_blob64(statement_, at, text.data(), text.size() * sizeof(char16_t),
-                              SQLITE_STATIC));
-    return *this;
-  }
-  // True while there is a row.
-  bool Step() {
-    const int result = sqlite3_step(statement_);
-    if (result == SQLITE_ROW) return true;
-    if (result != SQLITE_DONE) Check(result);
-    return false;
-  }
-  void Run() {
-    while (Step()) {
-    }
-    Reset();
-  }
-  void Reset() {
-    sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
-  }
-  std::int64_t Int(int column) { return sqlite3_column_int64(statement_, column); }
-  std::string_view Bytes(int column) {
-    const void* data = sqlite3_column_blob(statement_, column);
-    const int size = sqlite3_column_bytes(statement_, column);
-    return data == nullptr ? std::string_view()
-                           : std::string_view(static_cast<const char*>(data), size);
-  }
-  std::u16string Text16(int column) {
-    const std::string_view bytes = Bytes(column);
-    std::u16string text(bytes.size() / sizeof(char16_t), u'\0');
-    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(text.size() * 2),
-              reinterpret_cast<char*>(text.data()));
-    return text;
-  }
-
- private:
-  void Check(int result) {
-    if (result != SQLITE_OK) throw IndexFailure(result);
-  }
-  sqlite3_stmt* statement_ = nullptr;
-};
-
-void Execute(sqlite3* db, const char* sql) {
-  const int result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-  if (result != SQLITE_OK) throw IndexFailure(result);
-}
 
 constexpr char kSchema[] = R"sql(
 CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value);
@@ -122,30 +52,6 @@ std::string Hex(std::uint64_t value) {
   std::string out(16, '0');
   for (int i = 15; i >= 0; --i, value >>= 4) out[static_cast<std::size_t>(i)] = digits[value & 15];
   return out;
-}
-
-std::uint64_t Fnv1a(std::string_view bytes) {
-  std::uint64_t hash = 14695981039346656037ULL;
-  for (unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ULL;
-  return hash;
-}
-
-std::string CanonicalFolder(const std::string& folder) {
-  char* resolved = realpath(folder.c_str(), nullptr);
-  if (resolved == nullptr) return folder;
-  std::string path(resolved);
-  std::free(resolved);
-  return path;
-}
-
-bool MakeFolders(const std::string& path) {
-  for (std::size_t at = 1; at <= path.size(); ++at) {
-    if (at != path.size() && path[at] != '/') continue;
-    const std::string part = path.substr(0, at);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::u16string Utf16OfBytes(std::string_view bytes) {
@@ -212,14 +118,14 @@ Library::~Library() = default;
 
 namespace {
 
-// Opens (or creates) the index at `path`, ":memory:" for one in memory. Throws IndexFailure.
+// Opens (or creates) the index at `path`, ":memory:" for one in memory. Throws StoreFailure.
 sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
   sqlite3* db = nullptr;
   const int opened =
       sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (opened != SQLITE_OK) {
     sqlite3_close_v2(db);
-    throw IndexFailure(opened);
+    throw StoreFailure(opened);
   }
   try {
     sqlite3_busy_timeout(db, 60'000);
@@ -237,10 +143,10 @@ sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
       Execute(db, ("PRAGMA user_version=" + std::to_string(kIndexVersion)).c_str());
       Execute(db, "COMMIT");
     } else if (version != kIndexVersion) {
-      throw IndexFailure(SQLITE_NOTADB);
+      throw StoreFailure(SQLITE_NOTADB);
     } else {
       Statement folderRow(db, "SELECT value FROM meta WHERE key='folder'");
-      if (!folderRow.Step() || folderRow.Bytes(0) != folder) throw IndexFailure(SQLITE_NOTADB);
+      if (!folderRow.Step() || folderRow.Bytes(0) != folder) throw StoreFailure(SQLITE_NOTADB);
     }
   } catch (...) {
     sqlite3_close_v2(db);
@@ -277,7 +183,7 @@ std::unique_ptr<Library> Library::Open(const LibraryOptions& options) {
         // indexed; searching needs no turn.
         library->store_->lockFd =
             open((indexPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (library->store_->lockFd < 0) throw IndexFailure(SQLITE_CANTOPEN);
+        if (library->store_->lockFd < 0) throw StoreFailure(SQLITE_CANTOPEN);
         while (flock(library->store_->lockFd, LOCK_EX) != 0 && errno == EINTR) {
         }
       }
@@ -285,7 +191,7 @@ std::unique_ptr<Library> Library::Open(const LibraryOptions& options) {
       library->Refresh(scan, options);
       if (library->store_->lockFd >= 0) flock(library->store_->lockFd, LOCK_UN);
       return library;
-    } catch (const IndexFailure& failure) {
+    } catch (const StoreFailure& failure) {
       const int code = failure.code & 0xFF;
       library->store_.reset();
       library->files_.clear();
@@ -336,7 +242,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     if (sequence.Step()) lastId = sequence.Int(0);
   }
   // An index whose ids ran far is built afresh.
-  if (lastId > kMaxEntryId) throw IndexFailure(SQLITE_CORRUPT);
+  if (lastId > kMaxEntryId) throw StoreFailure(SQLITE_CORRUPT);
 
   std::vector<const LibraryFile*> toRead;
   std::vector<std::int64_t> gone;
@@ -546,7 +452,7 @@ void Library::Compact() {
     views.assign(blobs.begin(), blobs.end());
     bool ok = true;
     const std::string merged = MergeBuckets(views, isLive, ok);
-    if (!ok) throw IndexFailure(SQLITE_CORRUPT);
+    if (!ok) throw StoreFailure(SQLITE_CORRUPT);
     drop.Bind(1, std::int64_t{b}).Run();
     if (!merged.empty()) save.Bind(1, std::int64_t{b}).Bind(2, lastSegment).Bind(3, merged).Run();
   }
@@ -568,7 +474,7 @@ void Library::Load() {
       entries_.push_back({static_cast<std::uint32_t>(all.Int(0)), it->second,
                           static_cast<std::uint32_t>(all.Int(2)), all.Text16(3), all.Text16(4)});
     }
-  } catch (const IndexFailure&) {
+  } catch (const StoreFailure&) {
     entries_.clear();
   }
   std::sort(entries_.begin(), entries_.end(), [](const LibraryEntry& a, const LibraryEntry& b) {
@@ -616,7 +522,7 @@ std::u16string Library::Text(const LibraryEntry& entry) {
     std::u16string found = text.Step() ? text.Text16(0) : std::u16string();
     text.Reset();
     return found;
-  } catch (const IndexFailure&) {
+  } catch (const StoreFailure&) {
     store_->text.reset();
   }
   return {};
@@ -633,7 +539,7 @@ GramPostings Library::Postings(std::uint64_t key) {
   bool ok = true;
   while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, postings);
   read.Reset();
-  if (!ok) throw IndexFailure(SQLITE_CORRUPT);
+  if (!ok) throw StoreFailure(SQLITE_CORRUPT);
   return postings;
 }
 
@@ -741,7 +647,7 @@ std::vector<std::size_t> Library::Search(std::u16string_view query) {
       if (terms[t].size() > 3) toCheck.push_back(&terms[t]);
       if (ids.empty()) break;
     }
-  } catch (const IndexFailure&) {
+  } catch (const StoreFailure&) {
     store_->postings.reset();
     return found;
   }

@@ -37,8 +37,8 @@ std::string Dump(const CollectionEntry& entry) {
          text;
 }
 
-// The encodings the list files are read in; UTF-16 rows can follow once the reader takes them.
-enum class Encoding { kCp932, kUtf8, kUtf8Mark };
+// The encodings the list files are read in.
+enum class Encoding { kCp932, kUtf8, kUtf8Mark, kUtf16Le, kUtf16Be };
 
 std::string Encode(const std::string& utf8, Encoding encoding, const char* lineEnd) {
   std::string lines;
@@ -51,6 +51,15 @@ std::string Encode(const std::string& utf8, Encoding encoding, const char* lineE
   }
   if (encoding == Encoding::kUtf8) return lines;
   if (encoding == Encoding::kUtf8Mark) return "\xEF\xBB\xBF" + lines;
+  if (encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) {
+    std::u16string text(lines.size(), u'\0');
+    int32_t length = 0;
+    UErrorCode error = U_ZERO_ERROR;
+    u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                  &length, lines.data(), static_cast<int32_t>(lines.size()), &error);
+    text.resize(static_cast<std::size_t>(length));
+    return testing::Utf16File(text, encoding == Encoding::kUtf16Be);
+  }
   std::string out(lines.size() * 2 + 2, '\0');
   UErrorCode error = U_ZERO_ERROR;
   out.resize(static_cast<std::size_t>(ucnv_convert(kCp932ConverterName, "UTF-8", out.data(),
@@ -95,7 +104,7 @@ TEST_P(CollectionFile, ListsEntries) {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<CollectionFile::ParamType>& info) {
-  static const char* const kEncodings[] = {"Cp932", "Utf8", "Utf8Mark"};
+  static const char* const kEncodings[] = {"Cp932", "Utf8", "Utf8Mark", "Utf16Le", "Utf16Be"};
   const std::string ends = std::get<2>(info.param);
   return std::string(std::get<0>(info.param).name) +
          kEncodings[static_cast<int>(std::get<1>(info.param))] +
@@ -134,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
             FileCase{"TextBlankPlain", kText, " \n\n", ""},
             FileCase{"TextNoHeadings", kText, "[a]\n【b】", "1<a><>【b】/"},
             FileCase{"ListKeepsReferences", kText, "[&#65;]\n&#65;", "1<&#65;><>&#65;/", false}),
-        ::testing::Values(Encoding::kCp932, Encoding::kUtf8, Encoding::kUtf8Mark),
+        ::testing::Values(Encoding::kCp932, Encoding::kUtf8, Encoding::kUtf8Mark,
+                          Encoding::kUtf16Le, Encoding::kUtf16Be),
         ::testing::Values("\r\n", "\n", "\r")),
     CaseName);
 

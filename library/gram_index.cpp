@@ -291,9 +291,78 @@ bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings) {
   return true;
 }
 
+// Joins the lists of every segment without decoding them: only the first delta of each list
+// after the first changes, to count from the last id before it.
+std::string JoinBuckets(const std::vector<std::string_view>& blobs, bool& ok) {
+  struct Part {
+    GramKey key;
+    std::string_view deltas;
+    std::uint64_t count;
+  };
+  std::vector<Part> parts;
+  std::vector<Directory> grams;
+  for (std::string_view blob : blobs) {
+    if (!ReadDirectory(blob, grams)) {
+      ok = false;
+      return {};
+    }
+    std::uint64_t offset = 0;
+    for (const Directory& gram : grams) {
+      parts.push_back({gram.key, blob.substr(offset, gram.bytes), gram.count});
+      offset += gram.bytes;
+    }
+  }
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const Part& a, const Part& b) { return a.key < b.key; });
+  std::string directory;
+  std::string body;
+  std::uint64_t keys = 0;
+  GramKey previous = 0;
+  for (std::size_t i = 0; i < parts.size();) {
+    const GramKey key = parts[i].key;
+    const bool masked = HasMasks(key);
+    const std::size_t start = body.size();
+    std::uint64_t count = 0;
+    std::uint64_t last = 0;
+    for (; i < parts.size() && parts[i].key == key; ++i) {
+      std::string_view deltas = parts[i].deltas;
+      std::uint64_t first = 0;
+      if (parts[i].count == 0 || !GetVarint(deltas, first) || first < last) {
+        ok = false;
+        return {};
+      }
+      PutVarint(body, first - last);
+      body.append(deltas);
+      // The list's last id, for the next: its deltas summed.
+      last = first;
+      if (masked) deltas.remove_prefix(std::min<std::size_t>(2, deltas.size()));
+      for (std::uint64_t n = 1; n < parts[i].count; ++n) {
+        std::uint64_t delta = 0;
+        if (!GetVarint(deltas, delta) || (masked && deltas.size() < 2)) {
+          ok = false;
+          return {};
+        }
+        if (masked) deltas.remove_prefix(2);
+        last += delta;
+      }
+      count += parts[i].count;
+    }
+    PutVarint(directory, key - previous);
+    previous = key;
+    PutVarint(directory, count);
+    PutVarint(directory, body.size() - start);
+    ++keys;
+  }
+  if (keys == 0) return {};
+  std::string out;
+  PutVarint(out, keys);
+  return out + directory + body;
+}
+
 std::string MergeBuckets(const std::vector<std::string_view>& blobs,
                          const std::function<bool(std::uint32_t)>& live, bool& ok) {
   ok = true;
+  if (!live) return JoinBuckets(blobs, ok);
   std::map<GramKey, GramPostings> merged;
   std::vector<Directory> grams;
   GramPostings read;

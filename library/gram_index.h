@@ -85,7 +85,8 @@ class GramCollector {
 bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings);
 
 // Merges the blobs of one bucket from several segments, oldest first, into one, keeping the ids
-// for which `live` is true. Empty when nothing is left; false in `ok` when a blob is damaged.
+// for which `live` is true; with no `live`, every id is kept and the lists are joined as they
+// are stored. Empty when nothing is left; false in `ok` when a blob is damaged.
 std::string MergeBuckets(const std::vector<std::string_view>& blobs,
                          const std::function<bool(std::uint32_t)>& live, bool& ok);
 

@@ -27,8 +27,12 @@ constexpr int kIndexVersion = 2;
 // The bytes of files read between two commits: the index grows by a segment each time, other
 // processes see the files so far, and stopping keeps them.
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
-// Segments are merged when there are more than this, or when more entries are gone than left.
-constexpr int kMaxSegments = 6;
+// Or the grams gathered for them, which take 16 bytes each until the segment is written.
+constexpr std::size_t kBatchGrams = 4 * 1024 * 1024;
+// Segments are merged when there are more than this, or when more entries are gone than left. A
+// search reads one row per segment for each gram, which stays well below a millisecond; a first
+// indexing of some hundred megabytes does not have to merge at all.
+constexpr int kMaxSegments = 32;
 // Entry ids only grow; far below 2^32 the index is built again and they start afresh.
 constexpr std::int64_t kMaxEntryId = 1LL << 31;
 
@@ -129,7 +133,9 @@ sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
   }
   try {
     sqlite3_busy_timeout(db, 60'000);
-    Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    // A cache: no waiting for the disk. A crash of the program loses nothing; one of the whole
+    // system may leave the index damaged, and then it is built again.
+    Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
     int version = 0;
     {
       Statement read(db, "PRAGMA user_version");
@@ -284,8 +290,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
                       "INSERT INTO entries(file, number, name, section, text) "
                       "VALUES(?1, ?2, ?3, ?4, ?5)");
   Statement saveBucket(db, "INSERT INTO postings(bucket, segment, data) VALUES(?1, ?2, ?3)");
+  // The last segment, asked only when there is something to add (it is a scan of the postings).
   std::int64_t segment = 0;
-  {
+  if (!toRead.empty()) {
     Statement last(db, "SELECT coalesce(max(segment), 0) FROM postings");
     if (last.Step()) segment = last.Int(0);
   }
@@ -316,7 +323,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     Execute(db, "BEGIN IMMEDIATE");
     GramCollector grams;
     std::uint64_t batchBytes = 0;
-    while (next < toRead.size() && batchBytes < kBatchBytes) {
+    while (next < toRead.size() && batchBytes < kBatchBytes && grams.size() < kBatchGrams) {
       if (next > 0 && options.cancelled && options.cancelled()) break;
       const LibraryFile& file = *toRead[next++];
       if (options.progress) options.progress(filesRead_, toRead.size());
@@ -451,7 +458,9 @@ void Library::Compact() {
     read.Reset();
     views.assign(blobs.begin(), blobs.end());
     bool ok = true;
-    const std::string merged = MergeBuckets(views, isLive, ok);
+    // With no entry gone, the lists are only joined.
+    const std::string merged =
+        MergeBuckets(views, dead == 0 ? std::function<bool(std::uint32_t)>() : isLive, ok);
     if (!ok) throw StoreFailure(SQLITE_CORRUPT);
     drop.Bind(1, std::int64_t{b}).Run();
     if (!merged.empty()) save.Bind(1, std::int64_t{b}).Bind(2, lastSegment).Bind(3, merged).Run();

@@ -55,8 +55,8 @@ std::string Encode(const std::string& utf8, Encoding encoding, const char* lineE
     std::u16string text(lines.size(), u'\0');
     int32_t length = 0;
     UErrorCode error = U_ZERO_ERROR;
-    u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                  &length, lines.data(), static_cast<int32_t>(lines.size()), &error);
+    u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()), &length,
+                  lines.data(), static_cast<int32_t>(lines.size()), &error);
     text.resize(static_cast<std::size_t>(length));
     return testing::Utf16File(text, encoding == Encoding::kUtf16Be);
   }

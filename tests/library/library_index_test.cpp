@@ -130,8 +130,20 @@ TEST(SearchFolding, MatchesIcuFoldingWhole) {
 TEST_F(LibraryIndex, ReopenReadsOnlyWhatChanged) {
   EXPECT_EQ(Open()->FilesRead(), 3u);
   EXPECT_EQ(Open()->FilesRead(), 0u);
-  work_.Write("AA/z.txt", "changed\nlonger now\n");
+  // Files added one at a time make a segment each; past 32 they are joined as stored.
+  std::string fresh;
+  for (int i = 0; i < 34; ++i) {
+    const std::string name = "AA/new" + std::to_string(100 + i) + ".txt";
+    work_.Write(name, "fresh " + std::to_string(i) + "\n");
+    fresh += name + "#1 ";
+    EXPECT_EQ(Open()->FilesRead(), 1u);
+  }
   auto library = Open();
+  EXPECT_EQ(Found(*library, u"fresh"), fresh);
+  EXPECT_EQ(Found(*library, u"sh 33"), "AA/new133.txt#1 ");
+  EXPECT_EQ(Found(*library, u"f"), fresh);
+  work_.Write("AA/z.txt", "changed\nlonger now\n");
+  library = Open();
   EXPECT_EQ(library->FilesRead(), 1u);
   EXPECT_EQ(Found(*library, u"changed"), "AA/z.txt#1 ");
   EXPECT_EQ(Found(*library, u"plain"), "");

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,55 @@ TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Found(*library, c.query), c.found) << "query " << &c - cases;
+  }
+}
+
+// Random pictures of few characters, so that grams repeat and positions collide; every query
+// must find what a scan of the folded texts finds.
+TEST_F(LibraryIndex, SearchAgreesWithAScan) {
+  const std::u16string pieces = u"ab\uFF8E\uFF9E\u30DC \u3000/\uFF3F";  // ﾎﾞ folds to ボ
+  std::mt19937 random(15);
+  std::u16string file;
+  std::vector<std::u16string> texts;
+  for (int entry = 0; entry < 60; ++entry) {
+    std::u16string text;
+    for (int n = 5 + static_cast<int>(random() % 60); n > 0; --n) {
+      text += random() % 13 == 0 ? u'\n' : pieces[random() % pieces.size()];
+    }
+    file += u"[AA][" + std::u16string(1, static_cast<char16_t>(u'A' + entry % 26)) + u"]\n" + text +
+            u"\n";
+    texts.push_back(text);
+  }
+  work_.Write("AA/random.ast", testing::Utf16File(file));
+  const auto library = Open();
+  for (int q = 0; q < 300; ++q) {
+    const std::u16string& from = texts[random() % texts.size()];
+    const std::size_t length = 1 + random() % 7;
+    if (from.size() < length) continue;
+    const std::u16string query = from.substr(random() % (from.size() - length + 1), length);
+    const std::vector<std::u16string> terms = SplitQuery(query);
+    if (terms.empty() || query.find(u'\n') != std::u16string::npos) continue;  // one line typed
+    std::string expected;
+    for (const LibraryEntry& entry : library->Entries()) {
+      if (library->Files()[entry.file].path != "AA/random.ast") continue;
+      const std::u16string text = FoldForSearch(library->Text(entry));
+      const std::u16string name = FoldForSearch(entry.name) + u"\n" + FoldForSearch(u"random.ast");
+      bool all = true;
+      for (const std::u16string& term : terms) {
+        all = all &&
+              (text.find(term) != std::u16string::npos || name.find(term) != std::u16string::npos);
+      }
+      if (all) expected += "AA/random.ast#" + std::to_string(entry.number) + " ";
+    }
+    std::string found = Found(*library, query);
+    // Other files' entries may match too; only this file's are compared.
+    std::string mine;
+    for (std::size_t at = 0; (at = found.find("AA/random.ast#", at)) != std::string::npos;) {
+      const std::size_t end = found.find(' ', at);
+      mine += found.substr(at, end + 1 - at);
+      at = end;
+    }
+    EXPECT_EQ(mine, expected) << "query " << q;
   }
 }
 

@@ -192,76 +192,83 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
 
 // One bucket's blob: its unigrams and its streamed records, grouped by key in key order.
 std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const {
-  struct Gram {
-    GramKey key;
-    std::string body;
-    std::uint64_t count = 0;
-  };
-  std::vector<Gram> grams;
-  for (char16_t c : units)
-    grams.push_back({UnigramKey(c), unigrams_[c].deltas, unigrams_[c].count});
-  // Records by key, through a small table of the keys met; the ids of a key stay in order.
   const std::vector<Record>& records = streams_[bucket];
+  // Each record's gram, through a small table of the keys met.
   std::size_t size = 16;
   while (size < records.size() * 2) size *= 2;
-  size = std::min<std::size_t>(size, 1 << 16);
-  std::vector<std::pair<GramKey, std::uint32_t>> table(size, {0, 0});  // key + 1, gram + 1
-  std::vector<std::uint32_t> last;
-  for (const Record& record : records) {
-    std::size_t i = (record.key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
-    while (table[i].first != 0 && table[i].first != record.key + 1) i = (i + 1) & (size - 1);
+  std::vector<std::pair<GramKey, std::uint32_t>> table(size, {0, 0});  // key + 1, gram
+  std::vector<GramKey> keys;
+  std::vector<std::uint32_t> counts;
+  std::vector<std::uint32_t> gramOf(records.size());
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const GramKey key = records[r].key;
+    std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
+    while (table[i].first != 0 && table[i].first != key + 1) i = (i + 1) & (size - 1);
     if (table[i].first == 0) {
-      if (grams.size() * 2 > size) {
-        // Too many keys for the table: grow it and place them again.
-        size *= 2;
-        std::vector<std::pair<GramKey, std::uint32_t>> wider(size, {0, 0});
-        for (const auto& slot : table) {
-          if (slot.first == 0) continue;
-          std::size_t j = ((slot.first - 1) * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
-          while (wider[j].first != 0) j = (j + 1) & (size - 1);
-          wider[j] = slot;
-        }
-        table.swap(wider);
-        i = (record.key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
-        while (table[i].first != 0) i = (i + 1) & (size - 1);
-      }
-      table[i] = {record.key + 1, static_cast<std::uint32_t>(grams.size() + 1)};
-      grams.push_back({record.key, {}, 0});
-      last.resize(grams.size(), 0);
+      table[i] = {key + 1, static_cast<std::uint32_t>(keys.size())};
+      keys.push_back(key);
+      counts.push_back(0);
     }
-    const std::uint32_t g = table[i].second - 1;
-    Gram& gram = grams[g];
-    const bool masked = HasMasks(record.key);
-    if (gram.count != 0 && last[g] == record.id) {
-      // A long entry's later part: the same id, its mask joined to the last one.
-      if (masked) {
-        const std::size_t at = gram.body.size() - 2;
-        gram.body[at] = static_cast<char>(gram.body[at] | (record.mask & 0xFF));
-        gram.body[at + 1] = static_cast<char>(gram.body[at + 1] | (record.mask >> 8));
-      }
-      continue;
-    }
-    PutVarint(gram.body, record.id - last[g]);
-    last[g] = record.id;
-    ++gram.count;
-    if (masked) PutMask(gram.body, record.mask);
+    gramOf[r] = table[i].second;
+    ++counts[table[i].second];
   }
-  if (grams.empty()) return {};
-  std::sort(grams.begin(), grams.end(), [](const Gram& a, const Gram& b) { return a.key < b.key; });
-  std::string out;
-  PutVarint(out, grams.size());
+  // The grams in key order, unigrams among them (marked past the records' grams).
+  std::vector<std::pair<GramKey, std::uint32_t>> order;
+  for (std::uint32_t g = 0; g < keys.size(); ++g) order.emplace_back(keys[g], g);
+  for (std::uint32_t u = 0; u < units.size(); ++u) {
+    order.emplace_back(UnigramKey(units[u]), static_cast<std::uint32_t>(keys.size() + u));
+  }
+  if (order.empty()) return {};
+  std::sort(order.begin(), order.end());
+  // The records of each gram together, in the order they came (ids increasing).
+  std::vector<std::uint32_t> start(keys.size() + 1, 0);
+  for (std::uint32_t g = 0; g < keys.size(); ++g) start[g + 1] = start[g] + counts[g];
+  std::vector<std::uint32_t> placed(records.size());
+  {
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (std::size_t r = 0; r < records.size(); ++r) {
+      placed[next[gramOf[r]]++] = static_cast<std::uint32_t>(r);
+    }
+  }
+  std::string directory;
+  std::string body;
+  body.reserve(records.size() * 3);
   GramKey previous = 0;
-  std::size_t bodyBytes = 0;
-  for (const Gram& gram : grams) {
-    PutVarint(out, gram.key - previous);
-    previous = gram.key;
-    PutVarint(out, gram.count);
-    PutVarint(out, gram.body.size());
-    bodyBytes += gram.body.size();
+  for (const auto& [key, g] : order) {
+    const std::size_t at = body.size();
+    std::uint64_t count = 0;
+    if (g >= keys.size()) {
+      const Postings& unigram = unigrams_[units[g - keys.size()]];
+      body += unigram.deltas;
+      count = unigram.count;
+    } else {
+      const bool masked = HasMasks(key);
+      std::uint32_t last = 0;
+      for (std::uint32_t p = start[g]; p < start[g + 1]; ++p) {
+        const Record& record = records[placed[p]];
+        if (count != 0 && record.id == last) {
+          // A long entry's later part: the same id, its mask joined to the last one.
+          if (masked) {
+            body[body.size() - 2] = static_cast<char>(body[body.size() - 2] | (record.mask & 0xFF));
+            body[body.size() - 1] = static_cast<char>(body[body.size() - 1] | (record.mask >> 8));
+          }
+          continue;
+        }
+        PutVarint(body, record.id - last);
+        last = record.id;
+        ++count;
+        if (masked) PutMask(body, record.mask);
+      }
+    }
+    PutVarint(directory, key - previous);
+    previous = key;
+    PutVarint(directory, count);
+    PutVarint(directory, body.size() - at);
   }
-  out.reserve(out.size() + bodyBytes);
-  for (const Gram& gram : grams) out += gram.body;
-  return out;
+  std::string out;
+  PutVarint(out, order.size());
+  out.reserve(out.size() + directory.size() + body.size());
+  return out + directory + body;
 }
 
 std::vector<std::string> GramCollector::Buckets() {

@@ -127,7 +127,7 @@ void GramCollector::Append(Postings& postings, std::uint32_t id) {
 
 void GramCollector::Note(GramKey key, std::uint16_t bit) {
   const std::size_t mask = pending_.size() - 1;
-  for (std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 52;; i = (i + 1) & mask) {
+  for (std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> pendingShift_;; i = (i + 1) & mask) {
     Pending& slot = pending_[i];
     if (slot.tag == key + 1) {
       slot.mask |= bit;
@@ -137,10 +137,24 @@ void GramCollector::Note(GramKey key, std::uint16_t bit) {
     slot.tag = key + 1;
     slot.mask = bit;
     pendingSlots_.push_back(static_cast<std::uint32_t>(i));
-    // A long entry is handed on in parts; Bucket() joins a gram's parts of one entry.
-    if (pendingSlots_.size() * 2 > pending_.size()) Flush();
+    // A long entry gets a larger table: each of its grams stays one record, however long it is.
+    if (pendingSlots_.size() * 2 > pending_.size()) WidenPending();
     return;
   }
+}
+
+void GramCollector::WidenPending() {
+  std::vector<Pending> wider(pending_.size() * 2);
+  --pendingShift_;
+  const std::size_t mask = wider.size() - 1;
+  for (std::uint32_t& at : pendingSlots_) {
+    const Pending slot = pending_[at];
+    std::size_t i = ((slot.tag - 1) * 0x9E3779B97F4A7C15ULL) >> pendingShift_;
+    while (wider[i].tag != 0) i = (i + 1) & mask;
+    wider[i] = slot;
+    at = static_cast<std::uint32_t>(i);
+  }
+  pending_.swap(wider);
 }
 
 void GramCollector::Flush() {
@@ -152,6 +166,11 @@ void GramCollector::Flush() {
   }
   records_ += pendingSlots_.size();
   pendingSlots_.clear();
+  if (pending_.size() > kPendingSlots) {
+    pending_.assign(kPendingSlots, Pending());
+    pending_.shrink_to_fit();
+    pendingShift_ = kPendingShift;
+  }
 }
 
 void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
@@ -247,7 +266,7 @@ std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16
       for (std::uint32_t p = start[g]; p < start[g + 1]; ++p) {
         const Record& record = records[placed[p]];
         if (count != 0 && record.id == last) {
-          // A long entry's later part: the same id, its mask joined to the last one.
+          // The same id again (Add gathers an entry whole, so only if asked twice): joined.
           if (masked) {
             body[body.size() - 2] = static_cast<char>(body[body.size() - 2] | (record.mask & 0xFF));
             body[body.size() - 1] = static_cast<char>(body[body.size() - 1] | (record.mask >> 8));

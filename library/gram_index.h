@@ -63,6 +63,7 @@ class GramCollector {
   };
   static void Append(Postings& postings, std::uint32_t id);
   void Note(GramKey key, std::uint16_t bit);
+  void WidenPending();
   void Flush();
   std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const;
 
@@ -75,7 +76,10 @@ class GramCollector {
     GramKey tag = 0;  // key + 1; 0 is free
     std::uint16_t mask = 0;
   };
+  static constexpr std::size_t kPendingSlots = 1 << 12;
+  static constexpr int kPendingShift = 64 - 12;
   std::vector<Pending> pending_;
+  int pendingShift_ = kPendingShift;  // a hash's top bits index the table
   std::vector<std::uint32_t> pendingSlots_;
   std::uint32_t pendingId_ = 0;
 };

@@ -74,7 +74,7 @@ TEST_F(LibraryIndex, SearchRules) {
 
 // Terms over three units: their triples must stand one after another, in one field.
 TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
-  std::u16string many;  // more different characters than an entry's grams are gathered in
+  std::u16string many;  // more different characters than the table of an entry starts with
   for (char16_t c = u'\u4E00'; c < u'\u4E00' + 3000; ++c) many += c;
   const std::u16string longEntry = u"xyz" + many + u"xyzw";
   // In UTF-16, which a collection may be saved in.
@@ -95,7 +95,7 @@ TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
       {u"ヽヽヽヽ", "AA/rows.ast#5 "},
       {u"ﾔﾙｵ", "AA/a.mlt#3 "},
       {longEntry.substr(1500, 5), "AA/rows.ast#6 "},
-      {u"xyzw", "AA/rows.ast#6 "},  // "xyz" comes again after the first gathering
+      {u"xyzw", "AA/rows.ast#6 "},  // "xyz" comes again after the table grew
       {many.substr(2990) + u"xyz", "AA/rows.ast#6 "},
   };
   for (const Case& c : cases) {

@@ -264,15 +264,8 @@ std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16
       const bool masked = HasMasks(key);
       std::uint32_t last = 0;
       for (std::uint32_t p = start[g]; p < start[g + 1]; ++p) {
+        // Add gathers an entry whole, so each id comes once per gram.
         const Record& record = records[placed[p]];
-        if (count != 0 && record.id == last) {
-          // The same id again (Add gathers an entry whole, so only if asked twice): joined.
-          if (masked) {
-            body[body.size() - 2] = static_cast<char>(body[body.size() - 2] | (record.mask & 0xFF));
-            body[body.size() - 1] = static_cast<char>(body[body.size() - 1] | (record.mask >> 8));
-          }
-          continue;
-        }
         PutVarint(body, record.id - last);
         last = record.id;
         ++count;
@@ -317,29 +310,37 @@ bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings) {
   return true;
 }
 
-// Joins the lists of every segment without decoding them: only the first delta of each list
-// after the first changes, to count from the last id before it.
-std::string JoinBuckets(const std::vector<std::string_view>& blobs, bool& ok) {
-  struct Part {
-    GramKey key;
-    std::string_view deltas;
-    std::uint64_t count;
-  };
-  std::vector<Part> parts;
+// One gram's list as a blob stores it.
+struct StoredList {
+  GramKey key;
+  std::string_view deltas;
+  std::uint64_t count;
+};
+
+// The lists of every blob, blob by blob in key order; false when a blob is damaged.
+bool ReadLists(const std::vector<std::string_view>& blobs, std::vector<StoredList>& lists) {
   std::vector<Directory> grams;
   for (std::string_view blob : blobs) {
-    if (!ReadDirectory(blob, grams)) {
-      ok = false;
-      return {};
-    }
+    if (!ReadDirectory(blob, grams)) return false;
     std::uint64_t offset = 0;
     for (const Directory& gram : grams) {
-      parts.push_back({gram.key, blob.substr(offset, gram.bytes), gram.count});
+      lists.push_back({gram.key, blob.substr(offset, gram.bytes), gram.count});
       offset += gram.bytes;
     }
   }
+  return true;
+}
+
+// Joins the lists of every segment without decoding them: only the first delta of each list
+// after the first changes, to count from the last id before it.
+std::string JoinBuckets(const std::vector<std::string_view>& blobs, bool& ok) {
+  std::vector<StoredList> parts;
+  if (!ReadLists(blobs, parts)) {
+    ok = false;
+    return {};
+  }
   std::stable_sort(parts.begin(), parts.end(),
-                   [](const Part& a, const Part& b) { return a.key < b.key; });
+                   [](const StoredList& a, const StoredList& b) { return a.key < b.key; });
   std::string directory;
   std::string body;
   std::uint64_t keys = 0;
@@ -389,30 +390,26 @@ std::string MergeBuckets(const std::vector<std::string_view>& blobs,
                          const std::function<bool(std::uint32_t)>& live, bool& ok) {
   ok = true;
   if (!live) return JoinBuckets(blobs, ok);
+  std::vector<StoredList> lists;
+  if (!ReadLists(blobs, lists)) {
+    ok = false;
+    return {};
+  }
   std::map<GramKey, GramPostings> merged;
-  std::vector<Directory> grams;
   GramPostings read;
-  for (std::string_view blob : blobs) {
-    if (!ReadDirectory(blob, grams)) {
+  for (const StoredList& list : lists) {
+    read.ids.clear();
+    read.masks.clear();
+    const bool masked = HasMasks(list.key);
+    if (!DecodeIds(list.deltas, list.count, masked, read.ids, &read.masks)) {
       ok = false;
       return {};
     }
-    std::uint64_t offset = 0;
-    for (const Directory& gram : grams) {
-      read.ids.clear();
-      read.masks.clear();
-      const bool masked = HasMasks(gram.key);
-      if (!DecodeIds(blob.substr(offset, gram.bytes), gram.count, masked, read.ids, &read.masks)) {
-        ok = false;
-        return {};
-      }
-      offset += gram.bytes;
-      GramPostings& into = merged[gram.key];
-      for (std::size_t i = 0; i < read.ids.size(); ++i) {
-        if (!live(read.ids[i])) continue;
-        into.ids.push_back(read.ids[i]);
-        if (masked) into.masks.push_back(read.masks[i]);
-      }
+    GramPostings& into = merged[list.key];
+    for (std::size_t i = 0; i < read.ids.size(); ++i) {
+      if (!live(read.ids[i])) continue;
+      into.ids.push_back(read.ids[i]);
+      if (masked) into.masks.push_back(read.masks[i]);
     }
   }
   for (auto it = merged.begin(); it != merged.end();) {

@@ -124,23 +124,11 @@ namespace {
 
 // Opens (or creates) the index at `path`, ":memory:" for one in memory. Throws StoreFailure.
 sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
-  sqlite3* db = nullptr;
-  const int opened =
-      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (opened != SQLITE_OK) {
-    sqlite3_close_v2(db);
-    throw StoreFailure(opened);
-  }
+  // A cache: no waiting for the disk. A crash of the program loses nothing; one of the whole
+  // system may leave the index damaged, and then it is built again.
+  sqlite3* db = OpenDatabase(path, 60'000, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
   try {
-    sqlite3_busy_timeout(db, 60'000);
-    // A cache: no waiting for the disk. A crash of the program loses nothing; one of the whole
-    // system may leave the index damaged, and then it is built again.
-    Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
-    int version = 0;
-    {
-      Statement read(db, "PRAGMA user_version");
-      if (read.Step()) version = static_cast<int>(read.Int(0));
-    }
+    const int version = UserVersion(db);
     if (version == 0) {
       Execute(db, "BEGIN IMMEDIATE");
       Execute(db, kSchema);

@@ -94,6 +94,13 @@ inline void Execute(sqlite3* db, const char* sql) {
   if (result != SQLITE_OK) throw StoreFailure(result);
 }
 
+// Opens (or creates) the database at `path`, ":memory:" for one in memory, waits up to `busyMs`
+// for other processes, and runs `setup` (journal mode and the like). Throws StoreFailure, with
+// nothing left open.
+sqlite3* OpenDatabase(const std::string& path, int busyMs, const char* setup);
+// PRAGMA user_version: 0 for a database just made.
+int UserVersion(sqlite3* db);
+
 // 64-bit FNV-1a of the bytes.
 std::uint64_t Fnv1a(std::string_view bytes);
 // The folder's real path, or the folder as given when it cannot be resolved.

@@ -43,21 +43,9 @@ void SetAside(const std::string& path) {
 }
 
 sqlite3* OpenStore(const std::string& path) {
-  sqlite3* db = nullptr;
-  const int opened =
-      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (opened != SQLITE_OK) {
-    sqlite3_close_v2(db);
-    throw StoreFailure(opened);
-  }
+  sqlite3* db = OpenDatabase(path, 10'000, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
   try {
-    sqlite3_busy_timeout(db, 10'000);
-    Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-    int version = 0;
-    {
-      Statement read(db, "PRAGMA user_version");
-      if (read.Step()) version = static_cast<int>(read.Int(0));
-    }
+    const int version = UserVersion(db);
     if (version > kStoreVersion) throw StoreFailure(SQLITE_CANTOPEN);  // a newer program's
     Execute(db, "BEGIN IMMEDIATE");
     Execute(db, kSchema);
@@ -229,17 +217,24 @@ bool UserStore::ClearHistory() {
   return true;
 }
 
+// The statement `sql` (with ?1 to ?4 as in RemoveFavourite's) bound to the entry's picture.
+std::unique_ptr<Statement> UserStore::Favourite(const char* sql, const KeptEntry& entry) {
+  auto statement = std::make_unique<Statement>(db_->db, sql);
+  statement->Bind(1, std::string_view(folder_))
+      .Bind(2, std::string_view(entry.path))
+      .Bind(3, std::int64_t{entry.number})
+      .Bind(4, Digest(entry.text));
+  return statement;
+}
+
 bool UserStore::RemoveFavourite(const KeptEntry& entry) {
   if (db_->db == nullptr) return false;
   try {
-    Statement remove(db_->db,
-                     "DELETE FROM kept WHERE kind=1 AND folder=?1 AND path=?2 AND number=?3 "
-                     "AND digest=?4");
-    remove.Bind(1, std::string_view(folder_))
-        .Bind(2, std::string_view(entry.path))
-        .Bind(3, std::int64_t{entry.number})
-        .Bind(4, Digest(entry.text))
-        .Run();
+    Favourite(
+        "DELETE FROM kept WHERE kind=1 AND folder=?1 AND path=?2 AND number=?3 "
+        "AND digest=?4",
+        entry)
+        ->Run();
   } catch (const StoreFailure&) {
     return Failed("the favourites");
   }
@@ -249,14 +244,11 @@ bool UserStore::RemoveFavourite(const KeptEntry& entry) {
 bool UserStore::IsFavourite(const KeptEntry& entry) {
   if (db_->db == nullptr) return false;
   try {
-    Statement find(db_->db,
-                   "SELECT 1 FROM kept WHERE kind=1 AND folder=?1 AND path=?2 AND number=?3 "
-                   "AND digest=?4");
-    find.Bind(1, std::string_view(folder_))
-        .Bind(2, std::string_view(entry.path))
-        .Bind(3, std::int64_t{entry.number})
-        .Bind(4, Digest(entry.text));
-    return find.Step();
+    return Favourite(
+               "SELECT 1 FROM kept WHERE kind=1 AND folder=?1 AND path=?2 AND number=?3 "
+               "AND digest=?4",
+               entry)
+        ->Step();
   } catch (const StoreFailure&) {
     return Failed("the favourites");
   }

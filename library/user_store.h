@@ -8,6 +8,8 @@
 
 namespace koron {
 
+class Statement;
+
 // An entry the user took from the library, kept with its text, its file and its number, so that
 // it stays when its file changes or is gone.
 struct KeptEntry {
@@ -57,6 +59,7 @@ class UserStore {
   bool Keep(int kind, const KeptEntry& entry);
   std::vector<KeptEntry> List(int kind, bool newestFirst);
   bool Failed(const char* what);
+  std::unique_ptr<Statement> Favourite(const char* sql, const KeptEntry& entry);
 
   std::unique_ptr<Database> db_;
   std::string folder_;

@@ -29,18 +29,9 @@ QIcon OverBudgetMark() {
 }
 
 QAction* Readout(const std::u16string& text, QMenu* menu) {
-  const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
-  const std::uint32_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
-  const std::uint64_t bytes = ShiftJisSafeByteCount(text);
-  QString words =
-      QString::fromUtf16(u"幅 %1 ドット　%2 / %3 バイト")
-          .arg(GroupedNumber(widest), GroupedNumber(bytes), GroupedNumber(kPostByteBudget));
-  auto* readout = new QAction(menu);
-  if (bytes > kPostByteBudget) {
-    words += QString::fromUtf16(u"（超過）");
-    readout->setIcon(OverBudgetMark());
-  }
-  readout->setText(words);
+  bool over = false;
+  auto* readout = new QAction(ReadoutWords(text, &over), menu);
+  if (over) readout->setIcon(OverBudgetMark());
   readout->setObjectName(QStringLiteral("readout"));
   readout->setEnabled(false);  // a line to read, not to choose
   return readout;
@@ -94,6 +85,19 @@ void SaveAsImage(QPlainTextEdit* box, const QString& folder) {
 
 }  // namespace
 
+QString ReadoutWords(const std::u16string& text, bool* overBudget) {
+  const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
+  const std::uint32_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
+  const std::uint64_t bytes = ShiftJisSafeByteCount(text);
+  QString words =
+      QString::fromUtf16(u"幅 %1 ドット　%2 / %3 バイト")
+          .arg(GroupedNumber(widest), GroupedNumber(bytes), GroupedNumber(kPostByteBudget));
+  const bool over = bytes > kPostByteBudget;
+  if (over) words += QString::fromUtf16(u"（超過）");
+  if (overBudget != nullptr) *overBudget = over;
+  return words;
+}
+
 QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
   QMenu* menu = box->createStandardContextMenu(at);
   const std::u16string text = BoxText(box).toStdU16String();
@@ -113,6 +117,12 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
   QAction* save = menu->addAction(QString::fromUtf16(u"画像として保存…"));
   save->setObjectName(QStringLiteral("saveImage"));
   QObject::connect(save, &QAction::triggered, box, [box, folder] { SaveAsImage(box, folder); });
+  // What the window offers with its own shortcut (the library window, in the main window).
+  if (auto* library = box->window()->findChild<QAction*>(QStringLiteral("openLibrary"),
+                                                         Qt::FindDirectChildrenOnly)) {
+    menu->addSeparator();
+    menu->addAction(library);
+  }
   return menu;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <string>
 
 class QMenu;
 class QPlainTextEdit;
@@ -12,8 +13,13 @@ namespace koron {
 // top, the widest line in dots and the Shift_JIS byte count against the board's budget, marked
 // in red when over it (measured when the menu opens, so typing never waits for it); at the
 // bottom, a copy that keeps to Shift_JIS and saving the text as a PNG picture, by default as
-// koron-aa.png in `folder`. The caller owns the menu.
+// koron-aa.png in `folder`, then the window's own action "openLibrary" if it has one. The caller
+// owns the menu.
 QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at);
+
+// The readout at the top of that menu: the widest line in dots and the Shift_JIS bytes against
+// the board's budget; `overBudget` tells whether the bytes pass it.
+QString ReadoutWords(const std::u16string& text, bool* overBudget = nullptr);
 
 // Gives the box that menu on right-click (and the menu key).
 void InstallBoxMenu(QPlainTextEdit* box, const QString& folder);

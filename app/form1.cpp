@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include "app/controls.h"
 #include "app/failure_policy.h"
 #include "app/form2.h"
+#include "app/library_window.h"
 #include "app/list_watcher.h"
 #include "app/strip_label.h"
 #include "app/text_box.h"
@@ -135,6 +137,8 @@ Form1::Form1(const QString& folder, QWidget* parent)
   Combo2->setFocus(Qt::OtherFocusReason);
 }
 
+Form1::~Form1() { delete library_; }
+
 void Form1::CreateControls() {
   for (int i = 0; i < 6; ++i) {
     auto* label = new QLabel(Q(kLabel1Captions[i]), this);
@@ -213,6 +217,15 @@ void Form1::CreateControls() {
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
     setTabOrder(tabOrder[i - 1], tabOrder[i]);
   }
+
+  // Anywhere in the window, and in both boxes' menus (which find it by name). Only the action
+  // exists until it is used: the library and its index are opened with its window.
+  auto* openLibrary = new QAction(Q(u"\uFF21\uFF21庫を開く"), this);
+  openLibrary->setObjectName(QStringLiteral("openLibrary"));
+  openLibrary->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  openLibrary->setShortcutContext(Qt::WindowShortcut);
+  connect(openLibrary, &QAction::triggered, this, [this] { RunOrSkip([this] { OpenLibrary(); }); });
+  addAction(openLibrary);
 
   InstallBoxMenu(TextAA, folder_);
   InstallBoxMenu(TextAA2, folder_);
@@ -316,6 +329,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  if (library_ != nullptr) library_->close();
   Form_Unload();
   QWidget::closeEvent(event);
 }
@@ -368,6 +382,28 @@ void Form1::Command4_Click() {
                                 FilePath(ListInfo(TemplateList::kPanel).file), kMaxPictureLength),
                    TextAA2, Command4);
   });
+}
+
+bool Form1::ShowInPanel(const std::u16string& text) {
+  bool shown = false;
+  RunOrSkip([&] {
+    const BoxOutcome outcome = EntryBoxText(text, kMaxPictureLength);
+    ShowBoxOutcome(outcome, TextAA2, Command4);
+    shown = outcome.refused == BoxOutcome::Refusal::kNone;
+  });
+  return shown;
+}
+
+LibraryWindow* Form1::OpenedLibrary() const { return library_; }
+
+LibraryWindow* Form1::OpenLibrary() {
+  if (library_ == nullptr) {
+    library_ = new LibraryWindow(folder_, this);
+    library_->show();
+  }
+  library_->raise();
+  library_->activateWindow();
+  return library_;
 }
 
 void Form1::Label2_DblClick() {

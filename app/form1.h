@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -18,6 +19,7 @@ class QPushButton;
 
 namespace koron {
 
+class LibraryWindow;
 class ListWatcher;
 class StripLabel;
 
@@ -28,6 +30,7 @@ class Form1 : public QWidget {
  public:
   // `folder` holds the template lists and the position file; empty means the current directory.
   explicit Form1(const QString& folder = QString(), QWidget* parent = nullptr);
+  ~Form1() override;
 
   // The working folder, as an absolute path.
   const QString& folder() const { return folder_; }
@@ -54,6 +57,15 @@ class Form1 : public QWidget {
   // The current choices of the left half, counts converted.
   ProcessionChoices ReadProcessionChoices() const;
 
+  // Shows a picture from the library in TextAA2 as Command4 shows a template, with its length
+  // limit and balloon. Returns whether it is shown.
+  bool ShowInPanel(const std::u16string& text);
+
+  // The library window, opened over this one or, when open, raised (Ctrl+L).
+  LibraryWindow* OpenLibrary();
+  // The open library window; null when none.
+  LibraryWindow* OpenedLibrary() const;
+
  public slots:
   void Command1_Click();
   void Command2_Click();
@@ -79,6 +91,7 @@ class Form1 : public QWidget {
 
   QString folder_;
   ListWatcher* listWatcher_ = nullptr;
+  QPointer<LibraryWindow> library_;
 };
 
 // The main window's caption, with the version of this build.

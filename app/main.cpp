@@ -17,5 +17,6 @@ int main(int argc, char** argv) {
 
   koron::Form1 form(start.folder);
   form.show();
+  if (start.openLibrary) form.OpenLibrary();
   return app.exec();
 }

@@ -68,4 +68,12 @@ BoxOutcome PanelBoxText(std::u16string_view name, const std::string& listPath,
   return result;
 }
 
+BoxOutcome EntryBoxText(std::u16string body, std::uint64_t limit) {
+  BoxOutcome result;
+  if (body.size() > limit)
+    return Refuse(std::move(result), BoxOutcome::Refusal::kTemplateTooLong, limit + 1);
+  result.text = std::move(body);
+  return result;
+}
+
 }  // namespace koron

@@ -42,4 +42,8 @@ BoxOutcome PictureBoxText(const ProcessionChoices& choices, const std::string& l
 // past `limit`. An empty name gives the empty text without opening the file.
 BoxOutcome PanelBoxText(std::u16string_view name, const std::string& listPath, std::uint64_t limit);
 
+// The right compose button's outcome for a picture already read (from the library): `body` as
+// a template's body is shown, refused as a template too long past `limit`.
+BoxOutcome EntryBoxText(std::u16string body, std::uint64_t limit);
+
 }  // namespace koron

@@ -196,6 +196,7 @@ StartRequest Read(int argc, char** argv) {
   StartRequest start;
   start.openWindow = true;
   start.folder = folder;
+  start.openLibrary = options.openLibrary;
   return start;
 }
 

@@ -10,6 +10,7 @@ struct StartRequest {
   bool openWindow = false;
   int exitCode = 0;
   QString folder;
+  bool openLibrary = false;  // --open-library
 };
 
 // Reads the command line before any window exists. Help, version, the output options (--print,

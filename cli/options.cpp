@@ -27,8 +27,9 @@ constexpr const char* kToolValueOptions[] = {"dir",      "marchers", "face", "ch
                                              "template", "show",     "list", "encoding", "png"};
 
 // The options that make no window, and those that only shape the text of one of them.
+// Each makes the run do one thing; --open-library is the window's, with the library window open.
 constexpr const char* kActionOptions[] = {"print",  "show",  "list",           "library",
-                                          "search", "entry", "library-errors"};
+                                          "search", "entry", "library-errors", "open-library"};
 constexpr const char* kPictureOptions[] = {"marchers", "face",     "ears",         "cheer",
                                            "signs",    "template", "template-only"};
 constexpr const char* kTextOptions[] = {"encoding", "widths", "png"};
@@ -83,6 +84,8 @@ void SetUpParser(QCommandLineParser& parser) {
             "Write the text of the library's entry FILE#N to standard output.", "FILE#N");
   AddOption(parser, {QStringLiteral("library-errors")},
             "Write each file of the library that is left out, with the reason.");
+  AddOption(parser, {QStringLiteral("open-library")},
+            "Open the window with the library window \uFF21\uFF21\u5EAB over it.");
   AddOption(parser, {QStringLiteral("encoding")},
             "Encoding of --print and --show: utf-8 (default), cp932, or sjis-ncr (cp932 with "
             "&#N; for the characters it lacks).",
@@ -204,6 +207,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     options.list = named->list;
   }
 
+  options.openLibrary = isSet("open-library");
   if (isSet("library")) options.action = CliAction::Library;
   if (isSet("library-errors")) options.action = CliAction::LibraryErrors;
   if (isSet("search")) {

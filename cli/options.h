@@ -18,6 +18,7 @@ struct CliOptions {
   bool help = false;
   bool version = false;
   CliAction action = CliAction::Window;
+  bool openLibrary = false;  // the window, with the library window over it
 
   // --print: the left half's controls, as the window reads them.
   QString marchers = QStringLiteral("0");

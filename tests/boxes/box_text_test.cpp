@@ -70,6 +70,14 @@ TEST(BoxText, RefusesWhatPassesTheLimitAndNothingElse) {
     EXPECT_EQ(panel.listProblem, row.problem);
   }
   EXPECT_EQ(PanelBoxText(u"long", list, kNoLengthLimit).text.size(), 42u);
+
+  // A library entry is shown as the same body read from a list would be.
+  for (const std::uint64_t size : {30u, 31u}) {
+    const BoxOutcome entry = EntryBoxText(std::u16string(size, u'x'), 30);
+    EXPECT_EQ(entry.refused, size > 30 ? Refusal::kTemplateTooLong : Refusal::kNone);
+    EXPECT_EQ(entry.length, size > 30 ? 31u : 0u);
+    EXPECT_EQ(entry.text.size(), size > 30 ? 0u : size);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace koron {
+
+class Form1;
+class Library;
+class LibraryEntryModel;
+class LibraryIndexer;
+class UserStore;
+
+// The library window ＡＡ庫: the library's files in a tree under all entries, the history and
+// the favourites; the chosen node's entries that match the search, as thumbnails; the chosen
+// entry at full size with its readout. Enter (or a double-click) copies an entry, shows it in
+// the main window's right-hand box and puts it in the history. The library is opened, and
+// indexed when it needs to be, on a worker; the window is usable meanwhile and fills in when
+// that ends. It deletes itself when closed.
+class LibraryWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The tree's nodes, by what they show.
+  enum class NodeKind { kAll, kHistory, kFavourites, kFile, kFolder };
+
+  // `main` (may be null) is the window whose right-hand box shows the entries used.
+  explicit LibraryWindow(const QString& folder, Form1* main = nullptr);
+  ~LibraryWindow() override;
+
+  QLineEdit* Search = nullptr;
+  QLabel* Count = nullptr;
+  QSplitter* Splitter = nullptr;
+  QTreeWidget* Tree = nullptr;
+  QListView* Entries = nullptr;
+  QLabel* Reference = nullptr;  // FILE#N of the chosen entry
+  QLabel* Readout = nullptr;    // its width, bytes and lines
+  QLabel* Preview = nullptr;    // the entry at full size
+  QLabel* Status = nullptr;
+  QProgressBar* Progress = nullptr;
+
+  bool IsIndexing() const;
+  LibraryEntryModel* Model() const { return model_; }
+  // The tree's node of that kind (the first, for files and folders); null when there is none.
+  QTreeWidgetItem* Node(NodeKind kind) const;
+  // The context menu of the entry in `row`; the caller owns it.
+  QMenu* CreateEntryMenu(int row);
+
+  // What Enter does (Shift+Enter with `shiftJis`): copy, show in the main window, keep in the
+  // history.
+  void UseEntry(int row, bool shiftJis);
+  void CopyEntry(int row, bool shiftJis);
+  void ShowEntry(int row);
+  void ToggleFavourite(int row);
+
+ signals:
+  // The library is open (or could not be), its files in the tree.
+  void libraryReady();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void StartIndexing();
+  void OnIndexed();
+  void FillTree();
+  // Shows the chosen node's entries that match the search.
+  void Refresh();
+  void ShowChosen();
+  void Escape();
+  void Tell(const QString& words);
+  int CurrentRow() const;
+
+  QString folder_;
+  QPointer<Form1> main_;
+  LibraryEntryModel* model_ = nullptr;
+  LibraryIndexer* indexer_ = nullptr;
+  std::unique_ptr<Library> library_;
+  std::unique_ptr<UserStore> store_;
+};
+
+// Where the windows' settings are kept: $XDG_CONFIG_HOME/koron-aa/koron-aa.conf.
+QString SettingsPath();
+
+}  // namespace koron

@@ -473,7 +473,8 @@ class HandlersTest : public QObject {
   }
 
   // Each box's context menu: the standard entries in Japanese, a readout of the widest line and
-  // the Shift_JIS bytes against the board's budget, a Shift_JIS copy, and saving as a picture.
+  // the Shift_JIS bytes against the board's budget, a Shift_JIS copy, saving as a picture, and
+  // opening the library window.
   void contextMenu_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("text");
@@ -509,9 +510,14 @@ class HandlersTest : public QObject {
     QVERIFY2(standard->text().startsWith(QStringLiteral("すべてを選択")),
              qPrintable(standard->text()));
 
-    QCOMPARE(actions.last()->objectName(), QStringLiteral("saveImage"));
-    QCOMPARE(actions.last()->text(), QStringLiteral("画像として保存…"));
-    QAction* copy = actions[actions.size() - 2];
+    // The main window's own entry comes last, after a separator.
+    QCOMPARE(actions.last()->objectName(), QStringLiteral("openLibrary"));
+    QCOMPARE(actions.last()->text(), QStringLiteral("ＡＡ庫を開く"));
+    QVERIFY(actions[actions.size() - 2]->isSeparator());
+    QAction* save = actions[actions.size() - 3];
+    QCOMPARE(save->objectName(), QStringLiteral("saveImage"));
+    QCOMPARE(save->text(), QStringLiteral("画像として保存…"));
+    QAction* copy = actions[actions.size() - 4];
     QCOMPARE(copy->text(), QStringLiteral("Shift_JIS でコピー"));
     copy->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);

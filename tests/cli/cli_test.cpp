@@ -278,6 +278,12 @@ std::vector<Row> Rows() {
        "koron-aa " KORON_VERSION "\n"},
       {"NoDisplay", {}, "", 1, "no display"},
       {"NoDisplayWithDir", {"--dir", "sub"}, "", 1, "no display"},
+      {"NoDisplayForTheLibrary", {"--open-library"}, "", 1, "no display"},
+      {"LibraryWindowIsNoOutput",
+       {"--open-library", "--print"},
+       "",
+       2,
+       "--print and --open-library cannot be used together."},
       {"X11WithoutDisplay", {}, "", 1, "DISPLAY is not set", {"QT_QPA_PLATFORM=xcb"}},
       {"X11ArgumentWithoutDisplay", {"-platform", "xcb"}, "", 1, "DISPLAY is not set"},
       {"PlatformWithEqualsIsNotQts", {"-platform=offscreen"}, "", 1, "no display"},
@@ -380,7 +386,7 @@ TEST(CommandLineHelp, ListsTheOptionsWithoutADisplay) {
   for (const char* option :
        {"--dir <DIR>", "--user-dir", "--print", "--marchers <TEXT>", "--face <N>", "--ears",
         "--cheer <TEXT>", "--signs <TEXT>", "--template <NAME>", "--template-only", "--show <NAME>",
-        "--list <N>", "--encoding <ENC>", "--widths", "--png <FILE>"}) {
+        "--list <N>", "--encoding <ENC>", "--widths", "--png <FILE>", "--open-library"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }
   // Qt's options parse but are Qt's to explain.

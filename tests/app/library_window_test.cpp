@@ -1,0 +1,293 @@
+// The library window ＡＡ庫: opening it, searching, the tree's nodes, using an entry, the keys,
+// and the worker that indexes.
+#include <QClipboard>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/application_setup.h"
+#include "app/box_menu.h"
+#include "app/form1.h"
+#include "app/library_entry_model.h"
+#include "app/library_indexer.h"
+#include "app/library_window.h"
+#include "app/text_box.h"
+#include "library/library_index.h"
+#include "tests/app/app_test_support.h"
+
+using koron::Form1;
+using koron::LibraryWindow;
+using Kind = koron::LibraryWindow::NodeKind;
+
+namespace {
+
+const QString kHeartText = QString::fromUtf16(u"\u2665love\u2665\r\n");
+
+// Five entries in two files, one of them in a folder of its own.
+void WriteCollection() {
+  QDir().mkpath(QStringLiteral("AA/sub"));
+  koron::test::WriteBytes(QStringLiteral("AA/faces.ast"),
+                          "[AA][smile]\r\n(^_^)\r\n[AA][heart]\r\n&#9829;love&#9829;\r\n"
+                          "[AA][cry]\r\n(T_T)\r\n");
+  koron::test::WriteBytes(QStringLiteral("AA/sub/cats.ast"),
+                          "[AA][cat]\r\n(=^.^=)\r\n[AA][tiger]\r\n(=`.`=) smile\r\n");
+}
+
+// Opens the library window over `form` and waits for its library.
+LibraryWindow* OpenAndWait(Form1& form) {
+  LibraryWindow* library = form.OpenLibrary();
+  if (library->IsIndexing()) {
+    QSignalSpy ready(library, &LibraryWindow::libraryReady);
+    ready.wait(30000);
+  }
+  return library;
+}
+
+int RowOf(LibraryWindow* library, const QString& name) {
+  for (int row = 0; row < library->Model()->rowCount(); ++row) {
+    if (library->Model()->index(row).data().toString() == name) return row;
+  }
+  return -1;
+}
+
+void Choose(LibraryWindow* library, Kind kind) {
+  library->Tree->setCurrentItem(library->Node(kind));
+}
+
+}  // namespace
+
+class LibraryWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { koron::SetUpApplication(); }
+  void init() {
+    scratch_ = std::make_unique<koron::test::ScratchDirectory>();
+    QVERIFY(scratch_->IsValid());
+    // The index, the history and the settings stay in the scratch folder ("." names are not
+    // part of the library).
+    for (const char* name : {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+      qputenv(name, QDir::current().filePath(QStringLiteral(".xdg/") + name).toUtf8());
+    }
+  }
+  void cleanup() {
+    QTRY_COMPARE_WITH_TIMEOUT(koron::LibraryIndexer::Running(), 0, 30000);
+    scratch_.reset();
+  }
+
+  // The window opens with its caption and the focus in the search field, and shows what the
+  // library holds; a working folder without AA/ gives an empty window and no error.
+  void opens_data() {
+    QTest::addColumn<bool>("collection");
+    QTest::addColumn<QString>("all");  // the node's caption
+    QTest::addColumn<int>("nodes");    // top-level nodes of the tree
+    QTest::newRow("collection") << true << QStringLiteral("すべて (5)") << 5;
+    QTest::newRow("no AA folder") << false << QStringLiteral("すべて (0)") << 3;
+  }
+  void opens() {
+    QFETCH(bool, collection);
+    QFETCH(QString, all);
+    QFETCH(int, nodes);
+    if (collection) WriteCollection();
+    Form1 form;
+    form.show();
+    LibraryWindow* library = OpenAndWait(form);
+    QCOMPARE(library->windowTitle(), QStringLiteral("ＡＡ庫"));
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    QCOMPARE(QApplication::focusWidget(), library->Search);
+    QCOMPARE(library->Node(Kind::kAll)->text(0), all);
+    QCOMPARE(library->Tree->topLevelItemCount(), nodes);
+    QCOMPARE(library->Count->text(), QStringLiteral("%1 件").arg(collection ? 5 : 0));
+    QVERIFY(!library->Progress->isVisible());
+    QVERIFY2(!library->Status->text().contains(QStringLiteral("開けません")),
+             qPrintable(library->Status->text()));
+    if (collection) {
+      // A folder is a parent node, counting what is under it.
+      QCOMPARE(library->Node(Kind::kFolder)->text(0), QStringLiteral("sub (2)"));
+      QCOMPARE(library->Node(Kind::kFolder)->child(0)->text(0), QStringLiteral("cats.ast (2)"));
+      QCOMPARE(library->Reference->text(), QStringLiteral("AA/faces.ast#1　smile"));
+      QVERIFY2(library->Readout->text().endsWith(QStringLiteral("バイト　1 行")),
+               qPrintable(library->Readout->text()));
+      QVERIFY(library->Preview->pixmap().height() >= 16);
+    }
+  }
+
+  // Each node shows only its entries, and the search filters them as it is typed.
+  void filters_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("names");
+    const auto node = [](Kind kind) { return static_cast<int>(kind); };
+    QTest::newRow("all") << node(Kind::kAll) << QString()
+                         << QStringList{"smile", "heart", "cry", "cat", "tiger"};
+    QTest::newRow("all, searched in the text") << node(Kind::kAll) << QStringLiteral("SMILE")
+                                               << QStringList{"smile", "tiger"};
+    QTest::newRow("file") << node(Kind::kFile) << QString()
+                          << QStringList{"smile", "heart", "cry"};
+    QTest::newRow("folder, searched") << node(Kind::kFolder) << QStringLiteral("smile")
+                                      << QStringList{"tiger"};
+    QTest::newRow("favourites") << node(Kind::kFavourites) << QString()
+                                << QStringList{"cat"};
+    QTest::newRow("favourites, searched") << node(Kind::kFavourites) << QStringLiteral("smile")
+                                          << QStringList{};
+    QTest::newRow("history") << node(Kind::kHistory) << QString() << QStringList{};
+  }
+  void filters() {
+    QFETCH(int, node);
+    QFETCH(QString, query);
+    QFETCH(QStringList, names);
+    WriteCollection();
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    library->ToggleFavourite(RowOf(library, QStringLiteral("cat")));
+    QCOMPARE(library->Status->text(), QStringLiteral("AA/sub/cats.ast#1 をお気に入りに追加しました"));
+    Choose(library, static_cast<Kind>(node));
+    QTest::keyClicks(library->Search, query);
+    QStringList shown;
+    for (int row = 0; row < library->Model()->rowCount(); ++row) {
+      shown << library->Model()->index(row).data().toString();
+    }
+    QCOMPARE(shown, names);
+    QCOMPARE(library->Count->text(), QStringLiteral("%1 件").arg(names.size()));
+  }
+
+  // Enter copies the entry, shows it in the right-hand box and keeps it in the history;
+  // Shift+Enter copies the Shift_JIS text. Down from the search field leads there.
+  void enter_data() {
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("Enter") << Qt::KeyboardModifiers() << kHeartText;
+    QTest::newRow("Shift+Enter") << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                 << QStringLiteral("&#9829;love&#9829;\r\n");
+  }
+  void enter() {
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, copied);
+    WriteCollection();
+    Form1 form;
+    form.show();
+    LibraryWindow* library = OpenAndWait(form);
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    QTest::keyClicks(library->Search, QStringLiteral("love"));
+    QTest::keyClick(library->Search, Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), library->Entries);
+    QTest::keyClick(library->Entries, Qt::Key_Return, modifiers);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QCOMPARE(koron::BoxText(form.TextAA2), kHeartText);
+    Choose(library, Kind::kHistory);
+    QCOMPARE(library->Model()->rowCount(), 1);
+    QCOMPARE(QString::fromStdU16String(library->Model()->Entry(0).text), kHeartText);
+
+    // Ctrl+C copies alone; the entry's menu offers the rest.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(library->Entries, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), kHeartText);
+    std::unique_ptr<QMenu> menu(library->CreateEntryMenu(0));
+    QStringList captions;
+    for (QAction* action : menu->actions()) {
+      if (!action->isSeparator()) captions << action->text();
+    }
+    QCOMPARE(captions, (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示",
+                                    "お気に入りに追加"}));
+  }
+
+  // A picture too long for the box is copied, and the box keeps its text with the right
+  // button's balloon.
+  void tooLongForTheBox() {
+    QDir().mkpath(QStringLiteral("AA"));
+    koron::test::WriteBytes(QStringLiteral("AA/big.txt"), QByteArray(200'001, 'x'));
+    Form1 form;
+    form.show();
+    LibraryWindow* library = OpenAndWait(form);
+    library->UseEntry(0, false);
+    QCOMPARE(QGuiApplication::clipboard()->text().size(), 200'003);
+    QCOMPARE(koron::BoxText(form.TextAA2), QString());
+    QVERIFY(library->Status->text().endsWith(QStringLiteral("をコピーしました")));
+  }
+
+  // Escape clears the search; a second one closes the window.
+  void escapeTwice() {
+    WriteCollection();
+    Form1 form;
+    form.show();
+    QPointer<LibraryWindow> library = OpenAndWait(form);
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    QTest::keyClicks(library->Search, QStringLiteral("cat"));
+    QTest::keyClick(library->Search, Qt::Key_Escape);
+    QCOMPARE(library->Search->text(), QString());
+    QCOMPARE(library->Model()->rowCount(), 5);
+    QVERIFY(library->isVisible());
+    QTest::keyClick(library->Search, Qt::Key_Escape);
+    QTRY_VERIFY(library == nullptr);
+    QCOMPARE(form.OpenedLibrary(), nullptr);
+  }
+
+  // Ctrl+L in the main window, or the boxes' menu, opens one library window and then raises it;
+  // it keeps its size, and closes with the main window.
+  void openedOnceAndClosedWithTheMainWindow() {
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(form.OpenedLibrary(), nullptr);  // nothing of the library until asked
+    QTest::keyClick(form.TextAA, Qt::Key_L, Qt::ControlModifier);
+    QPointer<LibraryWindow> library = form.OpenedLibrary();
+    QVERIFY(library != nullptr);
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    library->resize(700, 500);
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    std::unique_ptr<QMenu> menu(koron::CreateBoxMenu(form.TextAA2, form.folder(), QPoint()));
+    QAction* open = menu->actions().last();
+    QCOMPARE(open->text(), QStringLiteral("ＡＡ庫を開く"));
+    QCOMPARE(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
+    open->trigger();
+    QCOMPARE(form.OpenedLibrary(), library.data());
+    QVERIFY(QTest::qWaitForWindowActive(library));
+
+    form.close();
+    QTRY_VERIFY(library == nullptr);
+    Form1 again;
+    QCOMPARE(again.OpenLibrary()->size(), QSize(700, 500));  // kept in the settings
+  }
+
+  // Indexing runs on the worker, with its progress in words; closing the window meanwhile
+  // stops it without waiting, and what was indexed is kept for the next time.
+  void indexesOnTheWorker() {
+    QDir().mkpath(QStringLiteral("AA"));
+    for (int i = 0; i < 1500; ++i) {
+      koron::test::WriteBytes(QStringLiteral("AA/%1.txt").arg(i), "(^_^)\r\n");
+    }
+    koron::LibraryIndexer indexer(QDir::currentPath());
+    QSignalSpy finished(&indexer, &koron::LibraryIndexer::finished);
+    indexer.Start();
+    QCOMPARE(finished.count(), 0);  // not done before Start returns
+    QVERIFY(finished.wait(60000));
+    QVERIFY(indexer.Take() != nullptr);
+
+    QVERIFY(QDir(QStringLiteral(".xdg/XDG_CACHE_HOME")).removeRecursively());
+    {
+      Form1 form;
+      QPointer<LibraryWindow> library = form.OpenLibrary();
+      QVERIFY(library->IsIndexing());
+      library->close();
+      QTRY_VERIFY(library == nullptr);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(koron::LibraryIndexer::Running(), 0, 30000);
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    QCOMPARE(library->Node(Kind::kAll)->text(0), QStringLiteral("すべて (1,500)"));
+  }
+
+ private:
+  std::unique_ptr<koron::test::ScratchDirectory> scratch_;
+};
+
+QTEST_MAIN(LibraryWindowTest)
+#include "library_window_test.moc"

@@ -129,6 +129,7 @@ void LibraryWindow::CreateControls() {
   Tree = new QTreeWidget(this);
   Tree->setObjectName(QStringLiteral("tree"));
   Tree->setHeaderHidden(true);
+  Tree->setRootIsDecorated(false);
   Tree->setAccessibleName(Q(u"ファイル"));
   Tree->addTopLevelItem(NewNode(NodeKind::kAll, Q(u"すべて")));
   Tree->addTopLevelItem(NewNode(NodeKind::kHistory, Q(u"最近使った\uFF21\uFF21")));
@@ -248,8 +249,8 @@ void LibraryWindow::OnIndexed() {
     Refresh();
     const std::size_t entries = library_->Entries().size();
     if (entries == 0) {
-      Tell(Q(u"\uFF21\uFF21はまだありません（%1 に AA フォルダを作り、ＭＬＴ・ＡＳＴ・テキストの"
-             u"ファイルを入れてください）")
+      Tell(Q(u"\uFF21\uFF21はまだありません（%1 に AA フォルダを作り、"
+             u".mlt・.ast・.txt のファイルを入れてください）")
                .arg(QDir::toNativeSeparators(folder_)));
     } else {
       Tell(Q(u"%1 個のファイルの %2 個の\uFF21\uFF21")
@@ -301,7 +302,10 @@ void LibraryWindow::FillTree() {
   }
   for (auto it = sums.begin(); it != sums.end(); ++it) {
     it.key()->setText(0, Counted(it.key()->text(0), it.value()));
+    it.key()->setExpanded(true);
   }
+  // Room for the branches only where there are folders to open.
+  Tree->setRootIsDecorated(!folders.isEmpty());
 }
 
 QTreeWidgetItem* LibraryWindow::Node(NodeKind kind) const {

@@ -127,16 +127,14 @@ class LibraryWindowTest : public QObject {
     const auto node = [](Kind kind) { return static_cast<int>(kind); };
     QTest::newRow("all") << node(Kind::kAll) << QString()
                          << QStringList{"smile", "heart", "cry", "cat", "tiger"};
-    QTest::newRow("all, searched in the text") << node(Kind::kAll) << QStringLiteral("SMILE")
-                                               << QStringList{"smile", "tiger"};
-    QTest::newRow("file") << node(Kind::kFile) << QString()
-                          << QStringList{"smile", "heart", "cry"};
-    QTest::newRow("folder, searched") << node(Kind::kFolder) << QStringLiteral("smile")
-                                      << QStringList{"tiger"};
-    QTest::newRow("favourites") << node(Kind::kFavourites) << QString()
-                                << QStringList{"cat"};
-    QTest::newRow("favourites, searched") << node(Kind::kFavourites) << QStringLiteral("smile")
-                                          << QStringList{};
+    QTest::newRow("all, searched in the text")
+        << node(Kind::kAll) << QStringLiteral("SMILE") << QStringList{"smile", "tiger"};
+    QTest::newRow("file") << node(Kind::kFile) << QString() << QStringList{"smile", "heart", "cry"};
+    QTest::newRow("folder, searched")
+        << node(Kind::kFolder) << QStringLiteral("smile") << QStringList{"tiger"};
+    QTest::newRow("favourites") << node(Kind::kFavourites) << QString() << QStringList{"cat"};
+    QTest::newRow("favourites, searched")
+        << node(Kind::kFavourites) << QStringLiteral("smile") << QStringList{};
     QTest::newRow("history") << node(Kind::kHistory) << QString() << QStringList{};
   }
   void filters() {
@@ -147,7 +145,8 @@ class LibraryWindowTest : public QObject {
     Form1 form;
     LibraryWindow* library = OpenAndWait(form);
     library->ToggleFavourite(RowOf(library, QStringLiteral("cat")));
-    QCOMPARE(library->Status->text(), QStringLiteral("AA/sub/cats.ast#1 をお気に入りに追加しました"));
+    QCOMPARE(library->Status->text(),
+             QStringLiteral("AA/sub/cats.ast#1 をお気に入りに追加しました"));
     Choose(library, static_cast<Kind>(node));
     QTest::keyClicks(library->Search, query);
     QStringList shown;
@@ -194,8 +193,8 @@ class LibraryWindowTest : public QObject {
     for (QAction* action : menu->actions()) {
       if (!action->isSeparator()) captions << action->text();
     }
-    QCOMPARE(captions, (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示",
-                                    "お気に入りに追加"}));
+    QCOMPARE(captions,
+             (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示", "お気に入りに追加"}));
   }
 
   // A picture too long for the box is copied, and the box keeps its text with the right

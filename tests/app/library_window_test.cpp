@@ -197,15 +197,20 @@ class LibraryWindowTest : public QObject {
              (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示", "お気に入りに追加"}));
   }
 
-  // A picture too long for the box is copied, and the box keeps its text with the right
-  // button's balloon.
+  // A double-click uses the entry; a picture too long for the box is copied, and the box keeps
+  // its text, with the right button's balloon.
   void tooLongForTheBox() {
     QDir().mkpath(QStringLiteral("AA"));
     koron::test::WriteBytes(QStringLiteral("AA/big.txt"), QByteArray(200'001, 'x'));
     Form1 form;
     form.show();
     LibraryWindow* library = OpenAndWait(form);
-    library->UseEntry(0, false);
+    QVERIFY(QTest::qWaitForWindowExposed(library));
+    QRect place;
+    QTRY_VERIFY((place = library->Entries->visualRect(library->Model()->index(0))).isValid());
+    // The view takes a double-click only on the entry pressed just before.
+    QTest::mousePress(library->Entries->viewport(), Qt::LeftButton, {}, place.center());
+    QTest::mouseDClick(library->Entries->viewport(), Qt::LeftButton, {}, place.center());
     QCOMPARE(QGuiApplication::clipboard()->text().size(), 200'003);
     QCOMPARE(koron::BoxText(form.TextAA2), QString());
     QVERIFY(library->Status->text().endsWith(QStringLiteral("をコピーしました")));

@@ -66,24 +66,28 @@ QString SaveFailureWords(const PngSaveFailure& failure) {
   return QString::fromUtf16(u"%1 に書き込めません: %2").arg(path, failure.system);
 }
 
-void SaveAsImage(QPlainTextEdit* box, const QString& folder) {
-  QFileDialog dialog(box, QString::fromUtf16(u"画像として保存"));
+}  // namespace
+
+QString AskAndSaveImage(QWidget* parent, const std::u16string& text, const QString& folder,
+                        const QString& fileName, QString* failure) {
+  QFileDialog dialog(parent, QString::fromUtf16(u"画像として保存"));
   dialog.setObjectName(QStringLiteral("saveImageDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QString::fromUtf16(u"PNG 画像 (*.png)"));
   dialog.setDefaultSuffix(QStringLiteral("png"));
   dialog.setDirectory(folder);
-  dialog.selectFile(QDir(folder).filePath(QStringLiteral("koron-aa.png")));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  PngSaveFailure failure;
-  if (!SaveTextArtPng(BoxText(box).toStdU16String(), dialog.selectedFiles().constFirst(),
-                      &failure)) {
-    ShowBalloonOnReturn(
-        box, QString::fromUtf16(u"画像を保存できませんでした: %1").arg(SaveFailureWords(failure)));
+  dialog.selectFile(QDir(folder).filePath(fileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  const QString path = dialog.selectedFiles().constFirst();
+  PngSaveFailure why;
+  if (!SaveTextArtPng(text, path, &why)) {
+    if (failure != nullptr) {
+      *failure = QString::fromUtf16(u"画像を保存できませんでした: %1").arg(SaveFailureWords(why));
+    }
+    return QString();
   }
+  return path;
 }
-
-}  // namespace
 
 QString ReadoutWords(const std::u16string& text, bool* overBudget) {
   const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
@@ -116,7 +120,12 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
   });
   QAction* save = menu->addAction(QString::fromUtf16(u"画像として保存…"));
   save->setObjectName(QStringLiteral("saveImage"));
-  QObject::connect(save, &QAction::triggered, box, [box, folder] { SaveAsImage(box, folder); });
+  QObject::connect(save, &QAction::triggered, box, [box, folder] {
+    QString failure;
+    AskAndSaveImage(box, BoxText(box).toStdU16String(), folder, QStringLiteral("koron-aa.png"),
+                    &failure);
+    if (!failure.isEmpty()) ShowBalloonOnReturn(box, failure);
+  });
   // What the window offers with its own shortcut (the library window, in the main window).
   if (auto* library = box->window()->findChild<QAction*>(QStringLiteral("openLibrary"),
                                                          Qt::FindDirectChildrenOnly)) {

@@ -6,6 +6,7 @@
 
 class QMenu;
 class QPlainTextEdit;
+class QWidget;
 
 namespace koron {
 
@@ -20,6 +21,12 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at);
 // The readout at the top of that menu: the widest line in dots and the Shift_JIS bytes against
 // the board's budget; `overBudget` tells whether the bytes pass it.
 QString ReadoutWords(const std::u16string& text, bool* overBudget = nullptr);
+
+// Asks where to save `text` as a PNG picture, by default as `fileName` in `folder`, and saves it
+// there. Returns the file written; empty when the user chose none or saving failed, which
+// `failure` (may be null) then tells in the window's language.
+QString AskAndSaveImage(QWidget* parent, const std::u16string& text, const QString& folder,
+                        const QString& fileName, QString* failure);
 
 // Gives the box that menu on right-click (and the menu key).
 void InstallBoxMenu(QPlainTextEdit* box, const QString& folder);

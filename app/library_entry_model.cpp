@@ -1,6 +1,8 @@
 #include "app/library_entry_model.h"
 
+#include <QFont>
 #include <QImage>
+#include <QMimeData>
 #include <QPainter>
 #include <algorithm>
 #include <utility>
@@ -51,15 +53,50 @@ QPixmap TextArtThumbnail(const std::u16string& text, QSize box) {
   return thumbnail;
 }
 
+QSize LibraryEntryModel::BoxOf(Size size) {
+  switch (size) {
+    case Size::kSmall:
+      return {80, 60};
+    case Size::kMedium:
+      break;
+    case Size::kLarge:
+      return {224, 168};
+  }
+  return {128, 96};
+}
+
 LibraryEntryModel::LibraryEntryModel(QObject* parent) : QAbstractListModel(parent) {
   thumbnails_.setMaxCost(16 * 1024 * 1024);  // pixels: 64 MB at most
+}
+
+void LibraryEntryModel::SetThumbnailSize(QSize box) {
+  if (box == thumbnailSize_) return;
+  beginResetModel();
+  thumbnails_.clear();
+  thumbnailSize_ = box;
+  endResetModel();
 }
 
 void LibraryEntryModel::SetLibraryRows(Library* library, std::vector<std::size_t> indexes) {
   beginResetModel();
   if (showsKept_ || library != library_) thumbnails_.clear();
   library_ = library;
-  indexes_ = std::move(indexes);
+  rows_.clear();
+  rows_.reserve(indexes.size());
+  headings_ = 0;
+  const std::vector<LibraryEntry>& entries = library->Entries();
+  const LibraryEntry* previous = nullptr;
+  for (const std::size_t index : indexes) {
+    const LibraryEntry& entry = entries[index];
+    const bool newSection =
+        previous == nullptr || previous->file != entry.file || previous->section != entry.section;
+    if (newSection && !entry.section.empty()) {
+      rows_.push_back({index, true});
+      ++headings_;
+    }
+    rows_.push_back({index, false});
+    previous = &entry;
+  }
   kept_.clear();
   showsKept_ = false;
   endResetModel();
@@ -69,7 +106,8 @@ void LibraryEntryModel::SetKeptRows(std::vector<KeptEntry> entries) {
   beginResetModel();
   thumbnails_.clear();
   kept_ = std::move(entries);
-  indexes_.clear();
+  rows_.clear();
+  headings_ = 0;
   showsKept_ = true;
   endResetModel();
 }
@@ -78,7 +116,8 @@ void LibraryEntryModel::SetEmpty() {
   beginResetModel();
   thumbnails_.clear();
   library_ = nullptr;
-  indexes_.clear();
+  rows_.clear();
+  headings_ = 0;
   kept_.clear();
   showsKept_ = false;
   endResetModel();
@@ -86,12 +125,33 @@ void LibraryEntryModel::SetEmpty() {
 
 int LibraryEntryModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  return static_cast<int>(showsKept_ ? kept_.size() : indexes_.size());
+  return static_cast<int>(showsKept_ ? kept_.size() : rows_.size());
+}
+
+bool LibraryEntryModel::IsHeading(int row) const {
+  return !showsKept_ && row >= 0 && static_cast<std::size_t>(row) < rows_.size() &&
+         rows_[static_cast<std::size_t>(row)].heading;
+}
+
+std::size_t LibraryEntryModel::EntryCount() const {
+  return showsKept_ ? kept_.size() : rows_.size() - headings_;
+}
+
+int LibraryEntryModel::RowOfEntry(std::size_t index) const {
+  if (showsKept_) return -1;
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
+    if (!rows_[row].heading && rows_[row].index == index) return static_cast<int>(row);
+  }
+  return -1;
+}
+
+const LibraryEntry& LibraryEntryModel::LibraryEntryOf(int row) const {
+  return library_->Entries().at(rows_.at(static_cast<std::size_t>(row)).index);
 }
 
 KeptEntry LibraryEntryModel::Entry(int row) const {
   if (showsKept_) return kept_.at(static_cast<std::size_t>(row));
-  const LibraryEntry& entry = library_->Entries().at(indexes_.at(static_cast<std::size_t>(row)));
+  const LibraryEntry& entry = LibraryEntryOf(row);
   KeptEntry kept;
   kept.path = library_->Files()[entry.file].path;
   kept.number = entry.number;
@@ -109,7 +169,7 @@ QString LibraryEntryModel::Reference(int row) const {
     path = kept.path;
     number = kept.number;
   } else {
-    const LibraryEntry& entry = library_->Entries().at(indexes_.at(static_cast<std::size_t>(row)));
+    const LibraryEntry& entry = LibraryEntryOf(row);
     path = library_->Files()[entry.file].path;
     number = entry.number;
   }
@@ -118,16 +178,13 @@ QString LibraryEntryModel::Reference(int row) const {
 
 QString LibraryEntryModel::Name(int row) const {
   const std::u16string& name =
-      showsKept_ ? kept_.at(static_cast<std::size_t>(row)).name
-                 : library_->Entries().at(indexes_.at(static_cast<std::size_t>(row))).name;
+      showsKept_ ? kept_.at(static_cast<std::size_t>(row)).name : LibraryEntryOf(row).name;
   return QString::fromStdU16String(name);
 }
 
 QPixmap LibraryEntryModel::Thumbnail(int row) const {
-  const QString key =
-      showsKept_ ? QStringLiteral("k%1").arg(row)
-                 : QStringLiteral("e%1").arg(
-                       library_->Entries().at(indexes_.at(static_cast<std::size_t>(row))).id);
+  const QString key = showsKept_ ? QStringLiteral("k%1").arg(row)
+                                 : QStringLiteral("e%1").arg(LibraryEntryOf(row).id);
   if (const QPixmap* cached = thumbnails_.object(key)) return *cached;
   QPixmap thumbnail = TextArtThumbnail(Entry(row).text, thumbnailSize_);
   const int cost = std::max(1, thumbnail.width() * thumbnail.height());
@@ -135,9 +192,38 @@ QPixmap LibraryEntryModel::Thumbnail(int row) const {
   return thumbnail;
 }
 
+// A section's heading fills a thumbnail's box: its words in bold, wrapped, over a rule.
+QPixmap LibraryEntryModel::Heading(int row) const {
+  QPixmap heading(thumbnailSize_);
+  heading.fill(Qt::transparent);
+  QPainter painter(&heading);
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  const QRect box(4, 4, thumbnailSize_.width() - 8, thumbnailSize_.height() - 12);
+  painter.drawText(box, Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap,
+                   QString::fromStdU16String(LibraryEntryOf(row).section));
+  painter.fillRect(QRect(4, thumbnailSize_.height() - 6, thumbnailSize_.width() - 8, 2),
+                   QColor(0x80, 0x80, 0x80));
+  return heading;
+}
+
 QVariant LibraryEntryModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const int row = index.row();
+  if (IsHeading(row)) {
+    switch (role) {
+      case Qt::DecorationRole:
+        return Heading(row);
+      case Qt::ToolTipRole:
+      case Qt::AccessibleTextRole:
+        return QString::fromStdU16String(LibraryEntryOf(row).section);
+      case kHeadingRole:
+        return true;
+      default:
+        return {};
+    }
+  }
   switch (role) {
     case Qt::DisplayRole: {
       const QString name = Name(row);
@@ -151,9 +237,32 @@ QVariant LibraryEntryModel::data(const QModelIndex& index, int role) const {
       return Thumbnail(row);
     case kReferenceRole:
       return Reference(row);
+    case kHeadingRole:
+      return false;
     default:
       return {};
   }
+}
+
+Qt::ItemFlags LibraryEntryModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  // A heading can hold the cursor as it passes, but is never chosen.
+  if (IsHeading(index.row())) return Qt::ItemIsEnabled;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+QStringList LibraryEntryModel::mimeTypes() const { return {QStringLiteral("text/plain")}; }
+
+QMimeData* LibraryEntryModel::mimeData(const QModelIndexList& indexes) const {
+  QString text;
+  for (const QModelIndex& index : indexes) {
+    if (!index.isValid() || IsHeading(index.row())) continue;
+    text += QString::fromStdU16String(Entry(index.row()).text);
+  }
+  if (text.isEmpty()) return nullptr;
+  auto* data = new QMimeData;
+  data->setText(text);
+  return data;
 }
 
 }  // namespace koron

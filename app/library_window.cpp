@@ -1,9 +1,14 @@
 #include "app/library_window.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,13 +17,16 @@
 #include <QMap>
 #include <QMenu>
 #include <QProgressBar>
-#include <QRegularExpression>
+#include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -33,6 +41,7 @@
 #include "app/library_indexer.h"
 #include "app/text_box.h"
 #include "library/library_index.h"
+#include "library/search_folding.h"
 #include "library/user_store.h"
 #include "posting/dot_widths.h"
 #include "posting/shift_jis_safe.h"
@@ -61,16 +70,43 @@ QString Counted(const QString& caption, std::size_t count) {
   return QStringLiteral("%1 (%2)").arg(caption, GroupedNumber(count));
 }
 
-// Whether a kept entry holds every term of `query`, as the library's search compares them.
-bool Matches(const KeptEntry& entry, const QStringList& terms) {
-  const auto fold = [](const QString& text) {
-    return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
-  };
-  const QString haystack = fold(
-      QString::fromStdU16String(entry.name) + u'\n' + QString::fromStdU16String(entry.section) +
-      u'\n' + QString::fromStdString(entry.path) + u'\n' + QString::fromStdU16String(entry.text));
-  return std::all_of(terms.begin(), terms.end(),
-                     [&](const QString& term) { return haystack.contains(fold(term)); });
+// Whether a kept entry holds every term, folded as the library's search folds them: in its
+// text, name, section or file.
+bool Matches(const KeptEntry& entry, const std::vector<std::u16string>& terms) {
+  if (terms.empty()) return true;
+  const std::u16string haystack =
+      FoldForSearch(entry.text + u'\n' + entry.name + u'\n' + entry.section + u'\n' +
+                    QString::fromStdString(entry.path).toStdU16String());
+  return std::all_of(terms.begin(), terms.end(), [&](const std::u16string& term) {
+    return haystack.find(term) != std::u16string::npos;
+  });
+}
+
+// A file name for an entry's picture: its name, or its file's with its number, without the
+// characters file names cannot hold or that file managers stumble on.
+QString PictureFileName(const KeptEntry& entry) {
+  QString base = QString::fromStdU16String(entry.name);
+  if (base.isEmpty()) {
+    base = QFileInfo(QString::fromStdString(entry.path)).completeBaseName() + u'-' +
+           QString::number(entry.number);
+  }
+  for (QChar& c : base) {
+    if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) c = u'_';
+  }
+  base = base.trimmed();
+  if (base.isEmpty() || base.startsWith(u'.')) base.prepend(QStringLiteral("aa"));
+  return base.left(100) + QStringLiteral(".png");
+}
+
+// `name`, or `name 2`, `name 3` … : the first that names nothing in `folder`, links included.
+QString FreeName(const QDir& folder, const QString& name) {
+  QString candidate = name;
+  for (int n = 2; QFileInfo(folder.filePath(candidate)).exists() ||
+                  QFileInfo(folder.filePath(candidate)).isSymLink();
+       ++n) {
+    candidate = QStringLiteral("%1 %2").arg(name).arg(n);
+  }
+  return candidate;
 }
 
 bool IsEnter(const QKeyEvent* key) {
@@ -104,6 +140,9 @@ LibraryWindow::LibraryWindow(const QString& folder, Form1* main)
           settings.value(QStringLiteral("LibraryWindow/splitter")).toByteArray())) {
     Splitter->setSizes({200, 480, 280});
   }
+
+  const int size = settings.value(QStringLiteral("LibraryWindow/size"), 1).toInt();
+  SetThumbnailSize(size >= 0 && size <= 2 ? static_cast<Size>(size) : Size::kMedium);
 
   Refresh();
   StartIndexing();
@@ -147,11 +186,12 @@ void LibraryWindow::CreateControls() {
   Entries->setSelectionMode(QAbstractItemView::SingleSelection);
   Entries->setWordWrap(false);
   Entries->setTextElideMode(Qt::ElideRight);
-  Entries->setIconSize(model_->ThumbnailSize());
-  const int textHeight = Entries->fontMetrics().height();
-  Entries->setGridSize(model_->ThumbnailSize() + QSize(16, textHeight + 12));
   Entries->setSpacing(4);
   Entries->setContextMenuPolicy(Qt::CustomContextMenu);
+  Entries->setDragEnabled(true);
+  Entries->setDragDropMode(QAbstractItemView::DragOnly);
+  Entries->setDefaultDropAction(Qt::CopyAction);
+  Entries->setMouseTracking(true);  // to take the hover preview away as the pointer moves on
   Entries->setModel(model_);
 
   auto* preview = new QWidget(this);
@@ -176,7 +216,22 @@ void LibraryWindow::CreateControls() {
 
   Splitter = new QSplitter(Qt::Horizontal, this);
   Splitter->setObjectName(QStringLiteral("splitter"));
-  Splitter->addWidget(Tree);
+  AddFolder = new QPushButton(Q(u"フォルダを追加…"), this);
+  AddFolder->setObjectName(QStringLiteral("addFolder"));
+  auto* treePane = new QWidget(this);
+  auto* treeLayout = new QVBoxLayout(treePane);
+  treeLayout->setContentsMargins(0, 0, 0, 0);
+  treeLayout->addWidget(Tree, 1);
+  treeLayout->addWidget(AddFolder);
+  Tree->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(AddFolder, &QPushButton::clicked, this,
+          [this] { RunOrSkip([this] { ChooseFolderToAdd(); }); });
+  connect(Tree, &QTreeWidget::customContextMenuRequested, this, [this](QPoint at) {
+    QMenu* menu = CreateTreeMenu(Tree->itemAt(at));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(Tree->viewport()->mapToGlobal(at));
+  });
+  Splitter->addWidget(treePane);
   Splitter->addWidget(Entries);
   Splitter->addWidget(preview);
   Splitter->setStretchFactor(1, 1);
@@ -192,6 +247,22 @@ void LibraryWindow::CreateControls() {
   auto* top = new QHBoxLayout;
   top->addWidget(Search, 1);
   top->addWidget(Count);
+  Sizes = new QButtonGroup(this);
+  const std::pair<Size, const char16_t*> sizes[] = {
+      {Size::kSmall, u"小"}, {Size::kMedium, u"中"}, {Size::kLarge, u"大"}};
+  for (const auto& [size, caption] : sizes) {
+    auto* button = new QToolButton(this);
+    button->setText(Q(caption));
+    button->setObjectName(QStringLiteral("size%1").arg(static_cast<int>(size)));
+    button->setToolTip(Q(u"サムネイルの大きさ: %1").arg(Q(caption)));
+    button->setAccessibleName(button->toolTip());
+    button->setCheckable(true);
+    button->setAutoRaise(true);
+    Sizes->addButton(button, static_cast<int>(size));
+    top->addWidget(button);
+  }
+  connect(Sizes, &QButtonGroup::idClicked, this,
+          [this](int id) { RunOrSkip([&] { SetThumbnailSize(static_cast<Size>(id)); }); });
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(Status, 1);
   bottom->addWidget(Progress);
@@ -204,7 +275,20 @@ void LibraryWindow::CreateControls() {
   connect(Tree, &QTreeWidget::currentItemChanged, this,
           [this] { RunOrSkip([this] { Refresh(); }); });
   connect(Entries->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this] { RunOrSkip([this] { ShowChosen(); }); });
+          [this](const QModelIndex& current, const QModelIndex& previous) {
+            // The cursor passes over a heading, on in the way it went.
+            if (current.isValid() && model_->IsHeading(current.row())) {
+              const int back = previous.isValid() && previous.row() > current.row() ? -1 : 1;
+              for (const int step : {back, -back}) {
+                const int row = current.row() + step;
+                if (row >= 0 && row < model_->rowCount() && !model_->IsHeading(row)) {
+                  Entries->setCurrentIndex(model_->index(row));
+                  return;
+                }
+              }
+            }
+            RunOrSkip([this] { ShowChosen(); });
+          });
   connect(Entries, &QListView::doubleClicked, this,
           [this](const QModelIndex& index) { RunOrSkip([&] { UseEntry(index.row(), false); }); });
   connect(Entries, &QListView::customContextMenuRequested, this, [this](QPoint at) {
@@ -217,6 +301,14 @@ void LibraryWindow::CreateControls() {
   });
   Search->installEventFilter(this);
   Entries->installEventFilter(this);
+  Entries->viewport()->installEventFilter(this);
+
+  HoverPreview = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+  HoverPreview->setObjectName(QStringLiteral("hoverPreview"));
+  HoverPreview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  HoverPreview->setAutoFillBackground(true);
+  HoverPreview->setStyleSheet(
+      QStringLiteral("QLabel { background: white; border: 1px solid gray; }"));
 
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &LibraryWindow::Escape);
@@ -240,6 +332,8 @@ void LibraryWindow::StartIndexing() {
 bool LibraryWindow::IsIndexing() const { return indexer_ != nullptr && indexer_->IsRunning(); }
 
 void LibraryWindow::OnIndexed() {
+  // The rows point into the library they came from; none may outlive it.
+  model_->SetEmpty();
   library_ = indexer_->Take();
   Progress->hide();
   if (library_ == nullptr) {
@@ -322,8 +416,7 @@ void LibraryWindow::Refresh() {
   if (kind == NodeKind::kHistory || kind == NodeKind::kFavourites) {
     std::vector<KeptEntry> kept =
         kind == NodeKind::kHistory ? store_->History() : store_->Favourites();
-    const QStringList terms =
-        query.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    const std::vector<std::u16string> terms = SplitQuery(query.toStdU16String());
     kept.erase(std::remove_if(kept.begin(), kept.end(),
                               [&](const KeptEntry& entry) { return !Matches(entry, terms); }),
                kept.end());
@@ -350,7 +443,7 @@ void LibraryWindow::Refresh() {
   } else {
     model_->SetEmpty();
   }
-  Count->setText(Q(u"%1 件").arg(GroupedNumber(static_cast<unsigned>(model_->rowCount()))));
+  Count->setText(Q(u"%1 件").arg(GroupedNumber(model_->EntryCount())));
   if (model_->rowCount() > 0) {
     Entries->setCurrentIndex(model_->index(0));
   } else {
@@ -360,7 +453,7 @@ void LibraryWindow::Refresh() {
 
 int LibraryWindow::CurrentRow() const {
   const QModelIndex current = Entries->currentIndex();
-  return current.isValid() ? current.row() : -1;
+  return current.isValid() && !model_->IsHeading(current.row()) ? current.row() : -1;
 }
 
 void LibraryWindow::ShowChosen() {
@@ -396,6 +489,10 @@ void LibraryWindow::UseEntry(int row, bool shiftJis) {
   if (shown) {
     Tell(Q(shiftJis ? u"%1 を Shift_JIS でコピーして右の欄に表示しました"
                     : u"%1 をコピーして右の欄に表示しました")
+             .arg(reference));
+  } else if (main_ != nullptr) {
+    Tell(Q(shiftJis ? u"%1 を Shift_JIS でコピーしました（長すぎて右の欄には表示できません）"
+                    : u"%1 をコピーしました（長すぎて右の欄には表示できません）")
              .arg(reference));
   } else {
     Tell(Q(shiftJis ? u"%1 を Shift_JIS でコピーしました" : u"%1 をコピーしました").arg(reference));
@@ -448,13 +545,185 @@ QMenu* LibraryWindow::CreateEntryMenu(int row) {
   menu->addSeparator();
   bool favourite = false;
   RunOrSkip([&] { favourite = store_->IsFavourite(model_->Entry(row)); });
+  add("saveImage", Q(u"画像として保存…"), [this, row] { SaveEntryImage(row); });
+  menu->addSeparator();
   add("favourite", favourite ? Q(u"お気に入りから外す") : Q(u"お気に入りに追加"),
       [this, row] { ToggleFavourite(row); });
+  add("openFolder", Q(u"フォルダを開く"), [this, row] { OpenEntryFolder(row); });
   return menu;
 }
 
+void LibraryWindow::SaveEntryImage(int row) {
+  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return;
+  const KeptEntry entry = model_->Entry(row);
+  QSettings settings(SettingsPath(), QSettings::IniFormat);
+  QString folder = settings.value(QStringLiteral("LibraryWindow/imageFolder")).toString();
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QFileInfo(folder).isDir()) folder = QDir::homePath();
+  }
+  QString failure;
+  const QString saved = AskAndSaveImage(this, entry.text, folder, PictureFileName(entry), &failure);
+  if (!saved.isEmpty()) {
+    settings.setValue(QStringLiteral("LibraryWindow/imageFolder"), QFileInfo(saved).absolutePath());
+    Tell(
+        Q(u"%1 を %2 に保存しました").arg(model_->Reference(row), QDir::toNativeSeparators(saved)));
+  } else if (!failure.isEmpty()) {
+    Tell(failure);
+  }
+}
+
+void LibraryWindow::OpenEntryFolder(int row) {
+  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return;
+  const QString file = QDir(folder_).filePath(QString::fromStdString(model_->Entry(row).path));
+  const QString where = QFileInfo(file).absolutePath();
+  if (!QFileInfo(where).isDir()) {
+    Tell(Q(u"フォルダ %1 がありません").arg(QDir::toNativeSeparators(where)));
+  } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(where))) {
+    Tell(Q(u"フォルダ %1 を開けませんでした").arg(QDir::toNativeSeparators(where)));
+  } else {
+    Tell(Q(u"フォルダ %1 を開きました").arg(QDir::toNativeSeparators(where)));
+  }
+}
+
+void LibraryWindow::SetThumbnailSize(Size size) {
+  const int row = CurrentRow();
+  model_->SetThumbnailSize(LibraryEntryModel::BoxOf(size));
+  Entries->setIconSize(model_->ThumbnailSize());
+  const int textHeight = Entries->fontMetrics().height();
+  Entries->setGridSize(model_->ThumbnailSize() + QSize(16, textHeight + 12));
+  if (QAbstractButton* button = Sizes->button(static_cast<int>(size))) button->setChecked(true);
+  if (row >= 0) {
+    Entries->setCurrentIndex(model_->index(row));
+    Entries->scrollTo(model_->index(row));
+  }
+  QSettings(SettingsPath(), QSettings::IniFormat)
+      .setValue(QStringLiteral("LibraryWindow/size"), static_cast<int>(size));
+}
+
+QString LibraryWindow::LibraryFolder() const {
+  return QDir(folder_).filePath(QStringLiteral("AA"));
+}
+
+void LibraryWindow::ChooseFolderToAdd() {
+  const QString chosen =
+      QFileDialog::getExistingDirectory(this, Q(u"ＡＡ庫に追加するフォルダ"), QDir::homePath());
+  if (!chosen.isEmpty()) AddFolderLink(chosen);
+}
+
+QString LibraryWindow::AddFolderLink(const QString& chosen) {
+  const QFileInfo target(chosen);
+  const QString canonical = target.canonicalFilePath();
+  if (canonical.isEmpty() || !target.isDir()) {
+    Tell(Q(u"%1 はフォルダではありません").arg(QDir::toNativeSeparators(chosen)));
+    return QString();
+  }
+  QDir aa(LibraryFolder());
+  if (!aa.exists() && !QDir().mkpath(aa.path())) {
+    Tell(Q(u"フォルダ %1 を作れませんでした").arg(QDir::toNativeSeparators(aa.path())));
+    return QString();
+  }
+  // A folder already reached from AA/, or one that holds the library itself, is not linked
+  // again: the first would list its pictures twice, the second the whole library in itself.
+  const QString aaCanonical = QFileInfo(aa.path()).canonicalFilePath();
+  const auto inside = [](const QString& path, const QString& folder) {
+    return path == folder || path.startsWith(folder + u'/');
+  };
+  if (inside(canonical, aaCanonical) || inside(aaCanonical, canonical)) {
+    Tell(Q(u"%1 はもうＡＡ庫にあります").arg(QDir::toNativeSeparators(chosen)));
+    return QString();
+  }
+  for (const QFileInfo& link :
+       aa.entryInfoList(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::System)) {
+    if (link.isSymLink() && link.canonicalFilePath() == canonical) {
+      Tell(Q(u"%1 はもう %2 としてＡＡ庫にあります")
+               .arg(QDir::toNativeSeparators(chosen), link.fileName()));
+      return QString();
+    }
+  }
+  QString name = target.fileName();
+  if (name.isEmpty() || name.startsWith(u'.')) name = QStringLiteral("folder");
+  name = FreeName(aa, name);
+  if (!QFile::link(canonical, aa.filePath(name))) {
+    Tell(Q(u"%1 にリンクを作れませんでした").arg(QDir::toNativeSeparators(aa.filePath(name))));
+    return QString();
+  }
+  Tell(Q(u"%1 を %2 としてＡＡ庫に追加しました").arg(QDir::toNativeSeparators(chosen), name));
+  UpdateLibrary();
+  return name;
+}
+
+bool LibraryWindow::RemoveFolderLink(const QString& name) {
+  const QFileInfo link(QDir(LibraryFolder()).filePath(name));
+  if (name.isEmpty() || name.contains(u'/') || !link.isSymLink()) return false;
+  // Removing the link leaves the folder it leads to as it is.
+  if (!QFile::remove(link.filePath())) {
+    Tell(Q(u"リンク %1 を削除できませんでした").arg(QDir::toNativeSeparators(link.filePath())));
+    return false;
+  }
+  Tell(Q(u"%1 をＡＡ庫から外しました（フォルダ %2 はそのままです）")
+           .arg(name, QDir::toNativeSeparators(link.symLinkTarget())));
+  UpdateLibrary();
+  return true;
+}
+
+QMenu* LibraryWindow::CreateTreeMenu(QTreeWidgetItem* item) {
+  auto* menu = new QMenu(this);
+  QAction* add = menu->addAction(Q(u"フォルダを追加…"));
+  add->setObjectName(QStringLiteral("addFolder"));
+  connect(add, &QAction::triggered, this, [this] { RunOrSkip([this] { ChooseFolderToAdd(); }); });
+  // A folder added by a link directly in AA/ can be taken out again.
+  if (item != nullptr && KindOf(item) == NodeKind::kFolder) {
+    const QString where = item->data(0, kWhereRole).toString();  // "AA/name/"
+    const QString name = where.mid(3).chopped(1);
+    if (where.startsWith(QStringLiteral("AA/")) && !name.contains(u'/') &&
+        QFileInfo(QDir(LibraryFolder()).filePath(name)).isSymLink()) {
+      QAction* remove = menu->addAction(Q(u"ＡＡ庫から外す"));
+      remove->setObjectName(QStringLiteral("removeFolder"));
+      connect(remove, &QAction::triggered, this,
+              [this, name] { RunOrSkip([&] { RemoveFolderLink(name); }); });
+    }
+  }
+  return menu;
+}
+
+void LibraryWindow::UpdateLibrary() {
+  if (!IsIndexing()) StartIndexing();
+}
+
+void LibraryWindow::ShowHoverPreview(int row, QPoint at) {
+  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) {
+    HoverPreview->hide();
+    return;
+  }
+  if (row != hoverRow_ || !HoverPreview->isVisible()) {
+    const QImage picture = RenderTextArt(model_->Entry(row).text);
+    if (picture.isNull()) {
+      HoverPreview->setText(Q(u"大きすぎて表示できません"));
+    } else {
+      HoverPreview->setPixmap(QPixmap::fromImage(picture));
+    }
+    HoverPreview->adjustSize();
+    hoverRow_ = row;
+  }
+  // Beside the pointer, kept on its screen; a picture larger than the screen shows its top left.
+  QRect box(at + QPoint(16, 16), HoverPreview->size());
+  if (const QScreen* screen = QGuiApplication::screenAt(at)) {
+    const QRect room = screen->availableGeometry();
+    box.setSize(box.size().boundedTo(room.size()));
+    if (box.right() > room.right()) box.moveRight(std::max(room.left(), at.x() - 16));
+    if (box.bottom() > room.bottom()) box.moveBottom(room.bottom());
+    if (box.left() < room.left()) box.moveLeft(room.left());
+    if (box.top() < room.top()) box.moveTop(room.top());
+  }
+  HoverPreview->setGeometry(box);
+  HoverPreview->show();
+}
+
 void LibraryWindow::Escape() {
-  if (!Search->text().isEmpty()) {
+  if (HoverPreview->isVisible()) {
+    HoverPreview->hide();
+  } else if (!Search->text().isEmpty()) {
     Search->clear();
     Search->setFocus(Qt::ShortcutFocusReason);
   } else {
@@ -465,7 +734,32 @@ void LibraryWindow::Escape() {
 void LibraryWindow::Tell(const QString& words) { Status->setText(words); }
 
 bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Entries->viewport()) {
+    switch (event->type()) {
+      case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = Entries->indexAt(help->pos());
+        RunOrSkip([&] { ShowHoverPreview(index.isValid() ? index.row() : -1, help->globalPos()); });
+        return true;
+      }
+      case QEvent::MouseMove:
+        if (HoverPreview->isVisible() &&
+            Entries->indexAt(static_cast<QMouseEvent*>(event)->pos()).row() != hoverRow_) {
+          HoverPreview->hide();
+        }
+        break;
+      case QEvent::Leave:
+      case QEvent::MouseButtonPress:
+      case QEvent::Wheel:
+        HoverPreview->hide();
+        break;
+      default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+  }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  HoverPreview->hide();
   const auto* key = static_cast<QKeyEvent*>(event);
   if (watched == Search && key->key() == Qt::Key_Down && model_->rowCount() > 0) {
     if (CurrentRow() < 0) Entries->setCurrentIndex(model_->index(0));

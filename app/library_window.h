@@ -6,11 +6,15 @@
 #include <memory>
 #include <vector>
 
+#include "app/library_entry_model.h"
+
+class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QListView;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -19,7 +23,6 @@ namespace koron {
 
 class Form1;
 class Library;
-class LibraryEntryModel;
 class LibraryIndexer;
 class UserStore;
 
@@ -35,6 +38,7 @@ class LibraryWindow : public QWidget {
  public:
   // The tree's nodes, by what they show.
   enum class NodeKind { kAll, kHistory, kFavourites, kFile, kFolder };
+  using Size = LibraryEntryModel::Size;
 
   // `main` (may be null) is the window whose right-hand box shows the entries used.
   explicit LibraryWindow(const QString& folder, Form1* main = nullptr);
@@ -50,6 +54,9 @@ class LibraryWindow : public QWidget {
   QLabel* Preview = nullptr;    // the entry at full size
   QLabel* Status = nullptr;
   QProgressBar* Progress = nullptr;
+  QButtonGroup* Sizes = nullptr;     // 小 中 大, by Size
+  QPushButton* AddFolder = nullptr;  // フォルダを追加…
+  QLabel* HoverPreview = nullptr;    // the entry under the pointer at full size
 
   bool IsIndexing() const;
   LibraryEntryModel* Model() const { return model_; }
@@ -64,6 +71,17 @@ class LibraryWindow : public QWidget {
   void CopyEntry(int row, bool shiftJis);
   void ShowEntry(int row);
   void ToggleFavourite(int row);
+  void SaveEntryImage(int row);
+  void OpenEntryFolder(int row);
+  void SetThumbnailSize(Size size);
+  // Adds `folder` to the library as a link in AA/, named after it (with a number when that name
+  // is taken); returns the link's name, or empty when it was not added (the status line says
+  // why). Removing takes away only such a link, never the folder.
+  QString AddFolderLink(const QString& folder);
+  bool RemoveFolderLink(const QString& name);
+  // The tree's context menu for `item` (may be null); the caller owns it.
+  QMenu* CreateTreeMenu(QTreeWidgetItem* item);
+  void ShowHoverPreview(int row, QPoint at);
 
  signals:
   // The library is open (or could not be), its files in the tree.
@@ -84,6 +102,10 @@ class LibraryWindow : public QWidget {
   void Escape();
   void Tell(const QString& words);
   int CurrentRow() const;
+  void ChooseFolderToAdd();
+  QString LibraryFolder() const;
+  // Brings the library up to date with its files, on the worker.
+  void UpdateLibrary();
 
   QString folder_;
   QPointer<Form1> main_;
@@ -91,6 +113,7 @@ class LibraryWindow : public QWidget {
   LibraryIndexer* indexer_ = nullptr;
   std::unique_ptr<Library> library_;
   std::unique_ptr<UserStore> store_;
+  int hoverRow_ = -1;
 };
 
 // Where the windows' settings are kept: $XDG_CONFIG_HOME/koron-aa/koron-aa.conf.

@@ -1,13 +1,19 @@
 // The library window ＡＡ庫: opening it, searching, the tree's nodes, using an entry, the keys,
 // and the worker that indexes.
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
@@ -20,6 +26,7 @@
 #include "app/library_window.h"
 #include "app/text_box.h"
 #include "library/library_index.h"
+#include "render/text_art.h"
 #include "tests/app/app_test_support.h"
 
 using koron::Form1;
@@ -27,6 +34,17 @@ using koron::LibraryWindow;
 using Kind = koron::LibraryWindow::NodeKind;
 
 namespace {
+
+// Takes the place of the desktop's file manager.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public slots:
+  void open(const QUrl& url) { opened = url; }
+
+ public:
+  QUrl opened;
+};
 
 const QString kHeartText = QString::fromUtf16(u"\u2665love\u2665\r\n");
 
@@ -135,6 +153,8 @@ class LibraryWindowTest : public QObject {
     QTest::newRow("favourites") << node(Kind::kFavourites) << QString() << QStringList{"cat"};
     QTest::newRow("favourites, searched")
         << node(Kind::kFavourites) << QStringLiteral("smile") << QStringList{};
+    QTest::newRow("favourites, folded as the library folds")
+        << node(Kind::kFavourites) << QStringLiteral("ＣＡＴ　^.^") << QStringList{"cat"};
     QTest::newRow("history") << node(Kind::kHistory) << QString() << QStringList{};
   }
   void filters() {
@@ -148,7 +168,7 @@ class LibraryWindowTest : public QObject {
     QCOMPARE(library->Status->text(),
              QStringLiteral("AA/sub/cats.ast#1 をお気に入りに追加しました"));
     Choose(library, static_cast<Kind>(node));
-    QTest::keyClicks(library->Search, query);
+    library->Search->insert(query);
     QStringList shown;
     for (int row = 0; row < library->Model()->rowCount(); ++row) {
       shown << library->Model()->index(row).data().toString();
@@ -193,8 +213,8 @@ class LibraryWindowTest : public QObject {
     for (QAction* action : menu->actions()) {
       if (!action->isSeparator()) captions << action->text();
     }
-    QCOMPARE(captions,
-             (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示", "お気に入りに追加"}));
+    QCOMPARE(captions, (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示",
+                                    "画像として保存…", "お気に入りに追加", "フォルダを開く"}));
   }
 
   // A double-click uses the entry; a picture too long for the box is copied, and the box keeps
@@ -213,7 +233,146 @@ class LibraryWindowTest : public QObject {
     QTest::mouseDClick(library->Entries->viewport(), Qt::LeftButton, {}, place.center());
     QCOMPARE(QGuiApplication::clipboard()->text().size(), 200'003);
     QCOMPARE(koron::BoxText(form.TextAA2), QString());
-    QVERIFY(library->Status->text().endsWith(QStringLiteral("をコピーしました")));
+    QCOMPARE(library->Status->text(),
+             QStringLiteral("AA/big.txt#1 をコピーしました（長すぎて右の欄には表示できません）"));
+  }
+
+  // The entry's menu saves its picture, by default under its name in the folder last saved to,
+  // and opens its file's folder in the file manager; dragging it out gives its text.
+  void entryMenuAndDrag() {
+    WriteCollection();
+    QSettings(koron::SettingsPath(), QSettings::IniFormat)
+        .setValue(QStringLiteral("LibraryWindow/imageFolder"), QDir::currentPath());
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    library->show();
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    const int cat = RowOf(library, QStringLiteral("cat"));
+    std::unique_ptr<QMenu> menu(library->CreateEntryMenu(cat));
+    QString offered;
+    QTimer::singleShot(0, library, [&offered] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      offered = dialog->selectedFiles().value(0);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    menu->findChild<QAction*>(QStringLiteral("saveImage"))->trigger();
+    QCOMPARE(offered, QDir::current().filePath(QStringLiteral("cat.png")));
+    QCOMPARE(QImage(offered).size(), koron::TextArtImageSize(u"(=^.^=)\r\n"));
+    QVERIFY2(library->Status->text().startsWith(QStringLiteral("AA/sub/cats.ast#1 を ")),
+             qPrintable(library->Status->text()));
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    menu->findChild<QAction*>(QStringLiteral("openFolder"))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.opened,
+             QUrl::fromLocalFile(QDir::current().filePath(QStringLiteral("AA/sub"))));
+
+    const QModelIndex index = library->Model()->index(cat);
+    QVERIFY(library->Model()->flags(index).testFlag(Qt::ItemIsDragEnabled));
+    std::unique_ptr<QMimeData> dragged(library->Model()->mimeData({index}));
+    QCOMPARE(dragged->text(), QStringLiteral("(=^.^=)\r\n"));
+  }
+
+  // Heading pages show as headings before their sections, which the count leaves out and the
+  // arrow keys pass over; the thumbnails' size is chosen in the window and kept.
+  void headingsAndSizes() {
+    QDir().mkpath(QStringLiteral("AA"));
+    koron::test::WriteBytes(QStringLiteral("AA/book.mlt"),
+                            "(a)\r\n[SPLIT]\r\n【第一章】\r\n[SPLIT]\r\n(b)\r\n[SPLIT]\r\n(c)\r\n");
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    library->show();
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    koron::LibraryEntryModel* model = library->Model();
+    QCOMPARE(model->rowCount(), 4);
+    QCOMPARE(library->Count->text(), QStringLiteral("3 件"));
+    QVERIFY(model->IsHeading(1));
+    QCOMPARE(model->index(1).data(Qt::ToolTipRole).toString(), QStringLiteral("【第一章】"));
+    QVERIFY(!model->flags(model->index(1)).testFlag(Qt::ItemIsSelectable));
+    library->Entries->setFocus();
+    QTest::keyClick(library->Entries, Qt::Key_Right);
+    QCOMPARE(library->Entries->currentIndex().row(), 2);
+    QTest::keyClick(library->Entries, Qt::Key_Left);
+    QCOMPARE(library->Entries->currentIndex().row(), 0);
+
+    QCOMPARE(library->Entries->iconSize(), QSize(128, 96));
+    library->Sizes->button(static_cast<int>(LibraryWindow::Size::kLarge))->click();
+    QCOMPARE(library->Entries->iconSize(), QSize(224, 168));
+    QCOMPARE(model->index(0).data(Qt::DecorationRole).value<QPixmap>().size(), QSize(224, 168));
+    QCOMPARE(library->Entries->currentIndex().row(), 0);  // the chosen entry stays chosen
+    library->close();
+    LibraryWindow* again = OpenAndWait(form);
+    QCOMPARE(again->Entries->iconSize(), QSize(224, 168));
+    QVERIFY(again->Sizes->button(static_cast<int>(LibraryWindow::Size::kLarge))->isChecked());
+  }
+
+  // Hovering over a thumbnail shows the entry at full size beside the pointer, until the pointer
+  // leaves or Escape is pressed; the search is cleared only by the next Escape.
+  void hoverPreview() {
+    WriteCollection();
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    library->show();
+    QVERIFY(QTest::qWaitForWindowActive(library));
+    QTest::keyClicks(library->Search, QStringLiteral("love"));
+    QRect place;
+    QTRY_VERIFY((place = library->Entries->visualRect(library->Model()->index(0))).isValid());
+    QHelpEvent hover(QEvent::ToolTip, place.center(),
+                     library->Entries->viewport()->mapToGlobal(place.center()));
+    QApplication::sendEvent(library->Entries->viewport(), &hover);
+    QVERIFY(library->HoverPreview->isVisible());
+    QCOMPARE(library->HoverPreview->pixmap().size(),
+             koron::TextArtImageSize(kHeartText.toStdU16String()));
+    QTest::keyClick(library->Search, Qt::Key_Escape);
+    QVERIFY(!library->HoverPreview->isVisible());
+    QCOMPARE(library->Search->text(), QStringLiteral("love"));
+  }
+
+  // フォルダを追加… links a folder into AA/ under its name, numbered when that is taken, and
+  // refuses one already in the library; removing it takes away the link alone.
+  void addAndRemoveFolder() {
+    WriteCollection();
+    for (const char* where : {"elsewhere/pics", "other/pics"}) {
+      QDir().mkpath(QString::fromLatin1(where));
+      koron::test::WriteBytes(QString::fromLatin1(where) + QStringLiteral("/owl.ast"),
+                              "[AA][owl]\r\n(OvO)\r\n");
+    }
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    const auto added = [&](const QString& folder) {
+      QSignalSpy ready(library, &LibraryWindow::libraryReady);
+      const QString name = library->AddFolderLink(folder);
+      if (!name.isEmpty() && !ready.wait(30000)) return QStringLiteral("not indexed");
+      return name;
+    };
+    QCOMPARE(added(QStringLiteral("elsewhere/pics")), QStringLiteral("pics"));
+    QCOMPARE(added(QStringLiteral("other/pics")), QStringLiteral("pics 2"));
+    QCOMPARE(library->Node(Kind::kAll)->text(0), QStringLiteral("すべて (7)"));
+    for (const char* again : {"elsewhere/pics", "AA/sub", "."}) {
+      QCOMPARE(added(QString::fromLatin1(again)), QString());
+      QVERIFY2(library->Status->text().contains(QStringLiteral("もう")),
+               qPrintable(library->Status->text()));
+    }
+    QCOMPARE(added(QStringLiteral("AA/faces.ast")), QString());  // not a folder
+
+    const auto node = [&](const QString& caption) -> QTreeWidgetItem* {
+      for (QTreeWidgetItemIterator it(library->Tree); *it != nullptr; ++it) {
+        if ((*it)->text(0) == caption) return *it;
+      }
+      return nullptr;
+    };
+    QVERIFY(node(QStringLiteral("pics (1)")) != nullptr);
+    std::unique_ptr<QMenu> menu(library->CreateTreeMenu(node(QStringLiteral("pics (1)"))));
+    QSignalSpy ready(library, &LibraryWindow::libraryReady);
+    menu->findChild<QAction*>(QStringLiteral("removeFolder"))->trigger();
+    QVERIFY(ready.wait(30000));
+    QVERIFY(!QFileInfo(QStringLiteral("AA/pics")).isSymLink());
+    QVERIFY(QFileInfo::exists(QStringLiteral("elsewhere/pics/owl.ast")));
+    QCOMPARE(library->Node(Kind::kAll)->text(0), QStringLiteral("すべて (6)"));
+    std::unique_ptr<QMenu> plain(library->CreateTreeMenu(node(QStringLiteral("sub (2)"))));
+    QVERIFY(plain->findChild<QAction*>(QStringLiteral("removeFolder")) == nullptr);  // AA/sub
   }
 
   // Escape clears the search; a second one closes the window.

@@ -93,9 +93,13 @@ QString ReadoutWords(const std::u16string& text, bool* overBudget) {
   const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
   const std::uint32_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
   const std::uint64_t bytes = ShiftJisSafeByteCount(text);
-  QString words =
-      QString::fromUtf16(u"幅 %1 ドット　%2 / %3 バイト")
-          .arg(GroupedNumber(widest), GroupedNumber(bytes), GroupedNumber(kPostByteBudget));
+  // A line measured partly in a face other than the text-art ones may be wider or narrower on
+  // the board, so the widest figure is only about right.
+  const std::vector<bool> approximate = TextArtApproximateLines(text);
+  const bool guessed = std::find(approximate.begin(), approximate.end(), true) != approximate.end();
+  QString words = QString::fromUtf16(u"幅 %1%2 ドット　%3 / %4 バイト")
+                      .arg(guessed ? QString::fromUtf16(u"≈") : QString(), GroupedNumber(widest),
+                           GroupedNumber(bytes), GroupedNumber(kPostByteBudget));
   const bool over = bytes > kPostByteBudget;
   if (over) words += QString::fromUtf16(u"（超過）");
   if (overBudget != nullptr) *overBudget = over;

@@ -113,7 +113,13 @@ int Write(const std::string& bytes) {
 int WriteWidths(const std::u16string& text) {
   OffscreenApplication app;
   std::string lines;
-  for (const std::uint32_t width : TextArtLineWidths(text)) lines += std::to_string(width) + '\n';
+  const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
+  const std::vector<bool> approximate = TextArtApproximateLines(text);
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    // "~": a character on the line that the text-art faces lack, measured in some other face.
+    if (approximate[i]) lines += '~';
+    lines += std::to_string(widths[i]) + '\n';
+  }
   lines += "bytes " + std::to_string(ShiftJisSafeByteCount(text)) + '\n';
   return Write(lines);
 }

@@ -23,6 +23,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "posting/board_spaces.h"
 #include "posting/code_points.h"
 #include "posting/dot_widths.h"
 #include "posting/line_composer.h"
@@ -103,6 +104,54 @@ class GlyphShapes {
   std::vector<QRawFont> fonts_;
   std::unordered_map<char32_t, std::vector<GlyphPiece>> pieces_;
 };
+
+// Whether Monapo or Mona, the faces drawn to the board font's widths, has a glyph for `c`;
+// asked of each once per character.
+class TextArtCoverage {
+ public:
+  bool Has(char32_t c) {
+    if (c < 0x10000) {
+      std::int8_t& known = bmp_[c];
+      if (known < 0) known = Ask(c) ? 1 : 0;
+      return known == 1;
+    }
+    const auto found = beyond_.find(c);
+    if (found != beyond_.end()) return found->second;
+    return beyond_.emplace(c, Ask(c)).first->second;
+  }
+
+ private:
+  bool Ask(char32_t c) const {
+    return std::any_of(faces_.begin(), faces_.end(),
+                       [c](const QRawFont& face) { return face.supportsCharacter(c); });
+  }
+
+  std::vector<QRawFont> faces_ = [] {
+    std::vector<QRawFont> faces;
+    for (const QString& family : {QStringLiteral("Monapo"), QStringLiteral("Mona")}) {
+      QFont font(family);
+      font.setPixelSize(kTextArtPixelSize);
+      const QRawFont face = QRawFont::fromFont(font);
+      // fromFont gives whatever face stands in for a family that is not installed.
+      if (face.isValid() && face.familyName().compare(family, Qt::CaseInsensitive) == 0) {
+        faces.push_back(face);
+      }
+    }
+    return faces;
+  }();
+  std::vector<std::int8_t> bmp_ = std::vector<std::int8_t>(0x10000, -1);
+  std::unordered_map<char32_t, bool> beyond_;
+};
+
+TextArtCoverage& Coverage() {
+  RequireGuiApplication();
+  static TextArtCoverage coverage;
+  return coverage;
+}
+
+// A thin space that the text-art faces lack takes the board font's width from the table, not
+// that of whatever face the fallback finds, and nothing of that face is drawn for it.
+bool SpacedByTable(char32_t c) { return IsThinSpace(c) && !Coverage().Has(c); }
 
 GlyphShapes& Shapes() {
   RequireGuiApplication();
@@ -224,6 +273,9 @@ AdvanceCache& TextArtAdvances() {
   static AdvanceCache advances([](char32_t c) {
     // Measuring the character as a string lets Qt's font fallback find the face that draws it.
     static const QFontMetricsF metrics(TextArtFont());
+    if (SpacedByTable(c)) {
+      return static_cast<std::int32_t>(BoardSpaceDots(c)) * kAdvanceUnitsPerDot;
+    }
     return static_cast<std::int32_t>(
         std::lround(metrics.horizontalAdvance(CodePointString(c)) * kAdvanceUnitsPerDot));
   });
@@ -232,6 +284,19 @@ AdvanceCache& TextArtAdvances() {
 
 std::vector<std::uint32_t> TextArtLineWidths(std::u16string_view text) {
   return LineWidths(text, TextArtAdvances());
+}
+
+std::vector<bool> TextArtApproximateLines(std::u16string_view text) {
+  TextArtCoverage& coverage = Coverage();
+  std::vector<bool> approximate;
+  for (const std::u16string_view line : SplitLines(text)) {
+    bool guessed = false;
+    ForEachCodePoint(line, [&](char32_t c) {
+      if (!guessed && !coverage.Has(c) && !IsThinSpace(c)) guessed = true;
+    });
+    approximate.push_back(guessed);
+  }
+  return approximate;
 }
 
 QSize TextArtImageSize(std::u16string_view text) { return ImageSize(TextArtLineWidths(text)); }
@@ -262,6 +327,10 @@ QImage RenderTextArt(std::u16string_view text) {
       if (!mark) base = pen;
       const std::int64_t origin = mark ? MarkOrigin(base, pen, advances.Advance(c)) : pen;
       const qreal x = kTextArtMargin + static_cast<qreal>(origin) / kAdvanceUnitsPerDot;
+      if (SpacedByTable(c)) {
+        pen += advances.Advance(c);
+        return;
+      }
       for (const GlyphPiece& piece : shapes.Of(c)) {
         if (static_cast<std::size_t>(piece.font) >= glyphs.size()) {
           glyphs.resize(piece.font + 1);

@@ -37,6 +37,11 @@ AdvanceCache& TextArtAdvances();
 // The width in dots of each line of `text` (as SplitLines cuts it) in the text-art font.
 std::vector<std::uint32_t> TextArtLineWidths(std::u16string_view text);
 
+// For each line of `text` (as SplitLines cuts it), whether its width is only a guess: it holds
+// a character that neither Monapo nor Mona draws, other than the thin spaces, whose widths the
+// board font's table gives.
+std::vector<bool> TextArtApproximateLines(std::u16string_view text);
+
 // The size of RenderTextArt(text): widest line + 16 wide, lines × 18 + 16 high (16 × 16 for the
 // empty text). May exceed the limits above; the picture is then not drawn.
 QSize TextArtImageSize(std::u16string_view text);

@@ -24,6 +24,7 @@
 
 #include "cli/png_words.h"
 #include "composer/composer.h"
+#include "posting/board_spaces.h"
 #include "posting/dot_widths.h"
 #include "posting/shift_jis_safe.h"
 
@@ -112,6 +113,31 @@ TEST(TextArtAdvances, SpaceFiveIdeographicSpaceEleven) {
   EXPECT_EQ(TextArtAdvances().Advance(U' '), 5 * kAdvanceUnitsPerDot);
   EXPECT_EQ(TextArtAdvances().Advance(U'\u3000'), 11 * kAdvanceUnitsPerDot);
   EXPECT_EQ(TextArtLineWidths(u" \u3000\r\n\u3000\u3000 "), (std::vector<std::uint32_t>{16, 27}));
+}
+
+// The thin spaces that the text-art faces lack take the board font's widths, ten in a row
+// exactly ten times one, and draw nothing; a line with another character they lack is marked
+// as only approximate.
+TEST(TextArtAdvances, ThinSpacesTakeTheBoardFontsWidths) {
+  if (!HaveWidthCompatibleFont()) GTEST_SKIP() << NoTextArtFont();
+  const QRawFont primary = QRawFont::fromFont(TextArtFont());
+  std::u16string blanks;
+  for (const char16_t thin : {0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2009, 0x200A}) {
+    if (primary.supportsCharacter(thin)) continue;  // the face's own width stands
+    const std::u16string ten(10, thin);
+    EXPECT_EQ(TextArtLineWidths(ten), std::vector<std::uint32_t>{10 * BoardSpaceDots(thin)})
+        << std::hex << int{thin};
+    blanks += ten + u"\r\n";
+  }
+  if (blanks.empty()) GTEST_SKIP() << "the text-art face has every thin space";
+  const QImage picture = RenderTextArt(blanks);
+  ASSERT_FALSE(picture.isNull());
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) ASSERT_EQ(qGray(picture.pixel(x, y)), 255);
+  }
+  const std::vector<bool> approximate = TextArtApproximateLines(blanks + u"(\u0531)\r\n");
+  EXPECT_EQ(std::count(approximate.begin(), approximate.end(), true), 1);
+  EXPECT_TRUE(approximate.back());
 }
 
 // A character the text-art face lacks is measured in the face that draws it.

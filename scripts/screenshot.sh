@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tool if needed and writes docs/screenshot.png: the window under a private Xvfb with
-# the example lists and a composed picture.
+# the example lists and a composed picture; and docs/library.png: the library window over the
+# example lists and collections.
 #
 #   scripts/screenshot.sh [BUILD_DIR]
 set -euo pipefail
@@ -14,5 +15,7 @@ fi
 cmake --build "$build" --target koron-aa
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
-exec "$python" -B "$root/tests/e2e/screenshot.py" "$build/app/koron-aa" "$root/examples" \
+"$python" -B "$root/tests/e2e/screenshot.py" "$build/app/koron-aa" "$root/examples" \
   "$root/docs/screenshot.png"
+exec "$python" -B "$root/tests/e2e/screenshot.py" --library "$build/app/koron-aa" \
+  "$root/examples" "$root/docs/library.png"

@@ -2,8 +2,9 @@
 """End-to-end run of the tool in a real X server: types counts, picks a face and templates,
 ticks boxes and presses buttons with the X server's input, reads what the copy buttons put on
 the clipboard from another client, presses Enter in the lists, replaces a list file while the
-tool runs, opens and closes the about window, closes the tool and checks the position file it
-leaves.
+tool runs, opens and closes the about window, searches the library window and uses its entries,
+closes the tool and checks the position file it leaves, then starts it again to find the library's
+history and favourites kept.
 
     run_e2e.py PROGRAM [--timeout-scale N] [--keep]
 
@@ -16,7 +17,8 @@ import sys
 import tempfile
 import time
 
-from x_session import ABOUT_TITLE, MAIN_TITLE, App, Failure, XServer, missing_tools, wait_until
+from x_session import (ABOUT_TITLE, LIBRARY_TITLE, MAIN_TITLE, App, Failure, XServer,
+                       missing_tools, wait_until)
 
 CRLF = "\r\n"
 
@@ -85,6 +87,22 @@ FOUR_MARCHERS_AND_ALL = CRLF.join([
 DOG_BODY = "　Ｕ・ｘ・Ｕ" + CRLF + "　（　　）" + CRLF
 CAT_BODY = "　∧＿∧" + CRLF + "（　´∀｀）" + CRLF
 SECOND_TWO_BODY = "　(=ﾟωﾟ)ﾉ" + CRLF + CRLF + "おわり" + CRLF
+
+# A collection in AA/: an MLT in code page 932 and, in a folder, an AST in UTF-8. The second
+# picture holds a six-per-em space, outside Shift_JIS, stored as a reference; its Shift_JIS-safe
+# copy keeps the reference, decimal. Each picture holds a word found nowhere else, to search by.
+LIBRARY_MLT = CRLF.join([
+    "(´・ω・｀) shobon", "[SPLIT]",
+    "　∧＿∧", "（　´∀｀）&#x2006;sukima", "[SPLIT]",
+    "ﾀﾞﾝｽ ♪┏(・o･)┛",
+]) + CRLF
+LIBRARY_AST = "[AA][ねこ]\n(=^.^=) neko\n"
+SHOBON = "(´・ω・｀) shobon" + CRLF
+SUKIMA = "　∧＿∧" + CRLF + "（　´∀｀）\u2006sukima" + CRLF
+SUKIMA_SHIFT_JIS = "　∧＿∧" + CRLF + "（　´∀｀）&#8198;sukima" + CRLF
+# Down presses from the top of an entry's context menu to お気に入りに追加: コピー,
+# Shift_JIS でコピー, 右の欄に表示, then past the separator.
+MENU_DOWNS_TO_FAVOURITE = 4
 
 # What a plain-text copy may offer besides the text itself (X selection bookkeeping).
 TEXT_TARGETS = {"TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "UTF8_STRING", "STRING",
@@ -242,6 +260,74 @@ def about_window(run, app):
         run.ok(f"the about window closes with {how}")
 
 
+def write_collection(workdir):
+    os.makedirs(os.path.join(workdir, "AA", "動物"))
+    with open(os.path.join(workdir, "AA", "見本.mlt"), "wb") as f:
+        f.write(LIBRARY_MLT.encode("cp932"))
+    with open(os.path.join(workdir, "AA", "動物", "ねこ.ast"), "wb") as f:
+        f.write(LIBRARY_AST.encode("utf-8"))
+
+
+def open_library(run, app):
+    app.focus()
+    app.keys("ctrl+l")
+    app.wait_for_window(LIBRARY_TITLE)
+    run.ok("Ctrl+L in the main window opens the library window")
+
+
+def use_first_match(run, app, what, query, expected):
+    """Types `query` where the focus is (the search field), goes down into the entries and
+    presses Enter. Down does nothing until the library is indexed, so it is pressed again until
+    the clipboard changes."""
+    app.server.xdotool("type", "--delay", 30, query)
+    want = expected.encode("utf-8")
+    for _ in range(int(20 * run.scale)):
+        app.keys("Down", "Return")
+        try:
+            wait_until("the clipboard", lambda: app.server.clipboard_text() == want, 1)
+            break
+        except Failure:
+            pass
+    run.expect_clipboard(what, expected)
+
+
+def library_window(run, app):
+    open_library(run, app)
+    # No click first: the search field has the focus when the window opens.
+    use_first_match(run, app, "a query typed at once narrows the entries; Down and Enter copy",
+                    "sukima", SUKIMA)
+    app.keys("shift+Return")
+    run.expect_clipboard("Shift+Enter copies the Shift_JIS-safe text", SUKIMA_SHIFT_JIS)
+
+    # Escape clears the search and goes back to it; another picture made a favourite through
+    # its context menu, opened from the keyboard.
+    app.keys("Escape")
+    app.server.xdotool("type", "--delay", 30, "shobon")
+    app.keys("Down", "Menu")
+    run.settle()
+    app.keys(*(["Down"] * MENU_DOWNS_TO_FAVOURITE), "Return")
+    run.settle()
+    app.keys("Escape", "Escape")
+    app.wait_for_no_window(LIBRARY_TITLE)
+    run.ok("Escape clears the search, a second Escape closes the library window")
+    app.click("Command3")
+    run.expect_clipboard("the entry used is shown in the main window's right-hand box", SUKIMA)
+
+
+def library_kept(run, app):
+    """After a restart: the history's newest entry and the favourite, each found in its node and
+    copied with Enter."""
+    open_library(run, app)
+    # Tab goes from the search field to the tree, which starts at すべて.
+    app.keys("Tab", "Down", "Tab", "Return")
+    run.expect_clipboard("the history is kept over a restart, in 最近使ったＡＡ", SUKIMA)
+    app.keys("shift+Tab", "Down", "Tab", "Return")
+    run.expect_clipboard("the favourite is kept over a restart, in お気に入り", SHOBON)
+    app.request_close(app.main)
+    expect_clean_exit(app)
+    run.ok("closing the main window closes the library window and ends the program")
+
+
 def tracer_crashed(log):
     """True when the sanitizer runtime failed on its own, with no leak or error reported."""
     return ("Tracer caught signal" in log
@@ -251,8 +337,7 @@ def tracer_crashed(log):
             and "runtime error:" not in log)
 
 
-def close_and_position_file(run, app, workdir):
-    app.request_close(app.main)
+def expect_clean_exit(app):
     code = app.wait_for_exit()
     if code != 0 and tracer_crashed(app.log()):
         # The leak check stops every thread at exit; when one of Qt's threads is still ending,
@@ -262,6 +347,11 @@ def close_and_position_file(run, app, workdir):
               flush=True)
     elif code != 0:
         raise Failure(f"the program ended with code {code}")
+
+
+def close_and_position_file(run, app, workdir):
+    app.request_close(app.main)
+    expect_clean_exit(app)
     run.ok("the program ends when its window is closed")
     with open(os.path.join(workdir, "MARU.ini"), "rb") as f:
         written = f.read()
@@ -290,6 +380,7 @@ def main():
         f.write(LIST_02.encode("cp932"))
     with open(os.path.join(workdir, "MARU.ini"), "wb") as f:
         f.write(POSITION_FILE_BEFORE)
+    write_collection(workdir)
 
     server = app = None
     run = None
@@ -303,21 +394,38 @@ def main():
         run = Run(app, server, args.timeout_scale)
         run.ok("main window shown")
         # Each group goes on from where the one before left the window; a failing group is
-        # reported and the next one still runs while the program is alive.
-        for group in (check_window, compose_and_copy, template_panel,
-                      lambda r, a: enter_and_live_list(r, a, workdir), about_window,
-                      lambda r, a: close_and_position_file(r, a, workdir)):
-            try:
-                group(run, app)
-            except Failure as e:
-                run.failed += 1
-                print(f"FAIL {e}", flush=True)
-                for about in app.windows(ABOUT_TITLE):
-                    app.request_close(about)
-                if app.process.poll() is not None:
+        # reported and the next one still runs while the program is alive. The second start
+        # finds what the first one kept.
+        sessions = (
+            (check_window, compose_and_copy, template_panel,
+             lambda r, a: enter_and_live_list(r, a, workdir), about_window, library_window,
+             lambda r, a: close_and_position_file(r, a, workdir)),
+            (library_kept,),
+        )
+        for number, groups in enumerate(sessions):
+            if number > 0:
+                app.stop()
+                try:
+                    app = App(server, os.path.abspath(args.program), workdir, args.timeout_scale)
+                except Failure as e:
+                    run.failed += 1
+                    print(f"FAIL {e}", flush=True)
                     break
-        if run.failed:
-            print("---- program output ----\n" + app.log())
+                run.ok("main window shown again")
+            failed_before = run.failed
+            for group in groups:
+                try:
+                    group(run, app)
+                except Failure as e:
+                    run.failed += 1
+                    print(f"FAIL {e}", flush=True)
+                    for title in (ABOUT_TITLE, LIBRARY_TITLE):
+                        for window in app.windows(title):
+                            app.request_close(window)
+                    if app.process.poll() is not None:
+                        break
+            if run.failed > failed_before:
+                print("---- program output ----\n" + app.log())
     finally:
         if app is not None:
             app.stop()

@@ -3,7 +3,10 @@
 picture composed with marchers, ears, cheering figures and sign bearers, a template shown in the
 right-hand panel.
 
-    screenshot.py PROGRAM EXAMPLES_DIR OUTPUT_PNG"""
+    screenshot.py PROGRAM EXAMPLES_DIR OUTPUT_PNG
+
+With --library, takes the library window ＡＡ庫 instead, over the example collections in
+EXAMPLES_DIR/AA (or, with --empty, over no collection at all), the first entry chosen."""
 
 import os
 import shutil
@@ -12,14 +15,42 @@ import sys
 import tempfile
 import time
 
-from x_session import App, Failure, XServer, missing_tools, wait_until
+from x_session import LIBRARY_TITLE, App, Failure, XServer, missing_tools, wait_until
+
+
+# The tree's rows down to 見本.mlt (すべて, the history, the favourites, the two lists), and the
+# picture chosen in it.
+MLT_NODE = 5
+MLT_PICTURE = 1
+
+
+def library_window(server, app, output):
+    app.focus()
+    app.keys("ctrl+l")
+    library = app.wait_for_window(LIBRARY_TITLE)
+    # Down reaches the entries once they are indexed; Ctrl+C then puts the chosen one on the
+    # clipboard, which says the window has filled in.
+    def chosen():
+        app.keys("Down", "ctrl+c")
+        time.sleep(0.3)
+        return server.clipboard_text()
+    wait_until("the library's entries", chosen, 30)
+    # The MLT example, whose section headings show in the flow, and a picture from it.
+    # Enter uses it, so that the status line tells of it.
+    app.keys("shift+Tab", *(["Down"] * MLT_NODE), "Tab", *(["Right"] * MLT_PICTURE), "Return")
+    time.sleep(1)
+    subprocess.run(["import", "-display", server.display, "-window", str(library.id), output],
+                   check=True, timeout=60)
 
 
 def main():
-    if len(sys.argv) != 4:
+    args = sys.argv[1:]
+    library, empty = "--library" in args, "--empty" in args
+    args = [a for a in args if a not in ("--library", "--empty")]
+    if len(args) != 3:
         print(__doc__)
         return 2
-    program, examples, output = (os.path.abspath(a) for a in sys.argv[1:])
+    program, examples, output = (os.path.abspath(a) for a in args)
     missing = missing_tools() + ([] if shutil.which("import") else ["import (imagemagick)"])
     if missing:
         print(f"missing tools: {', '.join(missing)} (scripts/install-deps.sh installs them)")
@@ -27,12 +58,29 @@ def main():
 
     # A copy, so that the position file written on closing never lands in the examples.
     workdir = tempfile.mkdtemp(prefix="koron-shot-")
-    for name in ("AAList_01.txt", "AAList_02.txt"):
-        shutil.copy(os.path.join(examples, name), workdir)
+    # The lists are in the library too: an empty library has neither them nor AA/.
+    if not empty:
+        for name in ("AAList_01.txt", "AAList_02.txt"):
+            shutil.copy(os.path.join(examples, name), workdir)
+    if library and not empty:
+        shutil.copytree(os.path.join(examples, "AA"), os.path.join(workdir, "AA"))
     server = app = None
     try:
-        server = XServer(workdir, 800, 400)
+        server = XServer(workdir, *((1280, 800) if library else (800, 400)))
         app = App(server, program, workdir)
+        if library:
+            if empty:
+                # Nothing to choose: the window's own words say why it is empty.
+                app.focus()
+                app.keys("ctrl+l")
+                shown = app.wait_for_window(LIBRARY_TITLE)
+                time.sleep(2)
+                subprocess.run(["import", "-display", server.display, "-window", str(shown.id),
+                                output], check=True, timeout=60)
+            else:
+                library_window(server, app, output)
+            print(f"wrote {output}")
+            return 0
         app.focus()
         app.type_into("Combo2", "3")
         app.choose("Combo1", 1)

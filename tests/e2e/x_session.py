@@ -36,6 +36,7 @@ TWIPS_PER_PIXEL = 15
 
 MAIN_TITLE = "ＫＯＲＯＮ ＡＡ作成  Ver.1.4.1"
 ABOUT_TITLE = "おまけ"
+LIBRARY_TITLE = "ＡＡ庫"
 
 REQUIRED_TOOLS = ("Xvfb", "xdotool", "xclip")
 
@@ -137,6 +138,10 @@ class App:
         env["XDG_RUNTIME_DIR"] = os.path.join(workdir, ".runtime")
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         env["LC_ALL"] = "C.UTF-8"
+        # The history, favourites, index and window settings stay in the working folder.
+        for name, sub in (("XDG_DATA_HOME", ".data"), ("XDG_CONFIG_HOME", ".config"),
+                          ("XDG_CACHE_HOME", ".cache")):
+            env[name] = os.path.join(workdir, sub)
         # Sanitizer builds: leaks stay fatal, except the caches that system libraries keep.
         supp = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         env["LSAN_OPTIONS"] = (f"suppressions={supp}:print_suppressions=0:"

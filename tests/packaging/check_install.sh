@@ -90,7 +90,16 @@ out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate exit
 
 entry_key() { sed -n "s/^$1=//p" "$desktop" | head -n 1; }
 exec_cmd=$(entry_key Exec)
-[ -x "$usr/bin/${exec_cmd%% *}" ] || fail "Exec=$exec_cmd is not an installed program"
+# Every launcher, the actions' too, runs the installed program with options it lists in --help.
+usage=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$usr/bin/koron-aa" --help \
+          2>/dev/null) || usage=
+while read -r cmd; do
+  [ -x "$usr/bin/${cmd%% *}" ] || fail "Exec=$cmd is not an installed program"
+  for opt in $(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$cmd"); do
+    grep -qF -- "$opt" <<<"$usage" || fail "Exec=$cmd: --help does not list $opt"
+  done
+done < <(sed -n 's/^Exec=//p' "$desktop")
+grep -q '^Actions=.*library;' "$desktop" || fail "the desktop entry has no action for the library"
 [ "$(entry_key Icon)" = "$app_id" ] || fail "Icon=$(entry_key Icon), expected $app_id"
 grep -q '^Name\[ja\]=' "$desktop" || fail "no Japanese name in the desktop entry"
 grep -q '^Comment\[ja\]=' "$desktop" || fail "no Japanese comment in the desktop entry"

@@ -226,8 +226,12 @@ QVariant LibraryEntryModel::data(const QModelIndex& index, int role) const {
   }
   switch (role) {
     case Qt::DisplayRole: {
+      // A nameless page is captioned by its file's own name and number: the folders above it
+      // are in the tree, and would crowd every caption alike.
       const QString name = Name(row);
-      return name.isEmpty() ? Reference(row) : name;
+      if (!name.isEmpty()) return name;
+      const QString reference = Reference(row);
+      return reference.mid(reference.lastIndexOf(u'/', reference.lastIndexOf(u'#')) + 1);
     }
     case Qt::ToolTipRole: {
       const QString name = Name(row);

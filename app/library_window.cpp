@@ -197,6 +197,8 @@ void LibraryWindow::CreateControls() {
   auto* preview = new QWidget(this);
   Reference = new QLabel(preview);
   Reference->setObjectName(QStringLiteral("reference"));
+  Reference->setWordWrap(true);
+  Reference->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   Reference->setTextInteractionFlags(Qt::TextSelectableByMouse);
   Readout = new QLabel(preview);
   Readout->setObjectName(QStringLiteral("readout"));
@@ -239,6 +241,9 @@ void LibraryWindow::CreateControls() {
 
   Status = new QLabel(this);
   Status->setObjectName(QStringLiteral("status"));
+  // Long words (a deep folder's path) are cut at the window's edge rather than widening it.
+  Status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  Status->setMinimumWidth(1);
   Progress = new QProgressBar(this);
   Progress->setObjectName(QStringLiteral("progress"));
   Progress->setMinimumWidth(320);
@@ -302,6 +307,15 @@ void LibraryWindow::CreateControls() {
   Search->installEventFilter(this);
   Entries->installEventFilter(this);
   Entries->viewport()->installEventFilter(this);
+
+  // What an empty list means, over the list itself.
+  Nothing = new QLabel(Entries->viewport());
+  Nothing->setObjectName(QStringLiteral("nothing"));
+  Nothing->setAlignment(Qt::AlignCenter);
+  Nothing->setWordWrap(true);
+  Nothing->setForegroundRole(QPalette::PlaceholderText);
+  Nothing->setContentsMargins(16, 16, 16, 16);
+  Nothing->hide();
 
   HoverPreview = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
   HoverPreview->setObjectName(QStringLiteral("hoverPreview"));
@@ -444,11 +458,35 @@ void LibraryWindow::Refresh() {
     model_->SetEmpty();
   }
   Count->setText(Q(u"%1 件").arg(GroupedNumber(model_->EntryCount())));
+  SayWhyEmpty(kind, query);
   if (model_->rowCount() > 0) {
     Entries->setCurrentIndex(model_->index(0));
   } else {
     ShowChosen();
   }
+}
+
+void LibraryWindow::SayWhyEmpty(NodeKind kind, const QString& query) {
+  QString words;
+  if (model_->rowCount() > 0) {
+    // nothing to say
+  } else if (!query.trimmed().isEmpty()) {
+    words = Q(u"「%1」に合う\uFF21\uFF21はありません").arg(query.trimmed());
+  } else if (kind == NodeKind::kHistory) {
+    words = Q(
+        u"使った\uFF21\uFF21はまだありません。\nEnter やダブルクリックで使うと、ここに並びます。");
+  } else if (kind == NodeKind::kFavourites) {
+    words = Q(
+        u"お気に入りはまだありません。\n\uFF21\uFF21を右クリックして「お気に入りに追加」を選ぶと、"
+        u"ここに並びます。");
+  } else if (library_ != nullptr && library_->Entries().empty()) {
+    words =
+        Q(u"\uFF21\uFF21はまだありません。\n「フォルダを追加…」で MLT・AST・TXT のファイルがある"
+          u"フォルダを加えるか、%1 に入れてください。")
+            .arg(QDir::toNativeSeparators(LibraryFolder()));
+  }
+  Nothing->setText(words);
+  Nothing->setVisible(!words.isEmpty());
 }
 
 int LibraryWindow::CurrentRow() const {
@@ -731,11 +769,17 @@ void LibraryWindow::Escape() {
   }
 }
 
-void LibraryWindow::Tell(const QString& words) { Status->setText(words); }
+void LibraryWindow::Tell(const QString& words) {
+  Status->setText(words);
+  Status->setToolTip(words);  // all of it, where the line is too short
+}
 
 bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Entries->viewport()) {
     switch (event->type()) {
+      case QEvent::Resize:
+        Nothing->setGeometry(Entries->viewport()->rect());
+        break;
       case QEvent::ToolTip: {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QModelIndex index = Entries->indexAt(help->pos());

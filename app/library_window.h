@@ -57,6 +57,7 @@ class LibraryWindow : public QWidget {
   QButtonGroup* Sizes = nullptr;     // 小 中 大, by Size
   QPushButton* AddFolder = nullptr;  // フォルダを追加…
   QLabel* HoverPreview = nullptr;    // the entry under the pointer at full size
+  QLabel* Nothing = nullptr;         // over an empty list: why it is empty
 
   bool IsIndexing() const;
   LibraryEntryModel* Model() const { return model_; }
@@ -102,6 +103,7 @@ class LibraryWindow : public QWidget {
   void Escape();
   void Tell(const QString& words);
   int CurrentRow() const;
+  void SayWhyEmpty(NodeKind kind, const QString& query);
   void ChooseFolderToAdd();
   QString LibraryFolder() const;
   // Brings the library up to date with its files, on the worker.

@@ -124,6 +124,9 @@ class LibraryWindowTest : public QObject {
     QCOMPARE(library->Tree->topLevelItemCount(), nodes);
     QCOMPARE(library->Count->text(), QStringLiteral("%1 件").arg(collection ? 5 : 0));
     QVERIFY(!library->Progress->isVisible());
+    // An empty list says why, and how to fill it.
+    QCOMPARE(library->Nothing->isVisibleTo(library), !collection);
+    QCOMPARE(library->Nothing->text().contains(QStringLiteral("「フォルダを追加…」")), !collection);
     QVERIFY2(!library->Status->text().contains(QStringLiteral("開けません")),
              qPrintable(library->Status->text()));
     if (collection) {

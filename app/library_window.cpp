@@ -357,9 +357,7 @@ void LibraryWindow::OnIndexed() {
     Refresh();
     const std::size_t entries = library_->Entries().size();
     if (entries == 0) {
-      Tell(Q(u"\uFF21\uFF21はまだありません（%1 に AA フォルダを作り、"
-             u".mlt・.ast・.txt のファイルを入れてください）")
-               .arg(QDir::toNativeSeparators(folder_)));
+      Tell(Q(u"\uFF21\uFF21はまだありません"));  // the list itself says how to add some
     } else {
       Tell(Q(u"%1 個のファイルの %2 個の\uFF21\uFF21")
                .arg(GroupedNumber(library_->Files().size()), GroupedNumber(entries)));
@@ -496,6 +494,9 @@ int LibraryWindow::CurrentRow() const {
 
 void LibraryWindow::ShowChosen() {
   const int row = CurrentRow();
+  // Nothing chosen: the lines above the picture give up their room too.
+  Reference->setVisible(row >= 0);
+  Readout->setVisible(row >= 0);
   if (row < 0) {
     Reference->clear();
     Readout->clear();

@@ -84,6 +84,10 @@ class LibraryWindow : public QWidget {
   void Escape();
   void Tell(const QString& words);
   int CurrentRow() const;
+  // Shows what is indexed so far, while the first indexing goes on.
+  void OnPartlyIndexed();
+  // Shows `library` in place of the one shown, keeping the search, the node and the entry.
+  void SwapLibrary(std::unique_ptr<Library> library);
 
   QString folder_;
   QPointer<Form1> main_;
@@ -91,6 +95,7 @@ class LibraryWindow : public QWidget {
   LibraryIndexer* indexer_ = nullptr;
   std::unique_ptr<Library> library_;
   std::unique_ptr<UserStore> store_;
+  bool opened_ = false;  // a whole library was shown; later ones are updates
 };
 
 // Where the windows' settings are kept: $XDG_CONFIG_HOME/koron-aa/koron-aa.conf.

@@ -505,8 +505,8 @@ void LibraryWindow::SwapLibrary(std::unique_ptr<Library> library) {
   QString where;
   if (kind == NodeKind::kFolder) where = node->data(0, kWhereRole).toString();
   if (kind == NodeKind::kFile && library_ != nullptr) {
-    where = QString::fromStdString(
-        library_->Files().at(node->data(0, kWhereRole).toULongLong()).path);
+    where =
+        QString::fromStdString(library_->Files().at(node->data(0, kWhereRole).toULongLong()).path);
   }
   const QString chosen = CurrentRow() < 0 ? QString() : model_->Reference(CurrentRow());
   model_->SetEmpty();  // its rows point into the library that goes

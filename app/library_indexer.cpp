@@ -220,7 +220,7 @@ void LibraryIndexer::End() {
   running_ = false;
   if (watcher_ != nullptr && job_->error.empty()) {
     Watch(job_->folders, job_->files);
-    if (job_->signature != signature_) settle_->start();
+    if (!signature_.isEmpty() && job_->signature != signature_) settle_->start();
     signature_ = job_->signature;
   }
   // A run that changed nothing leaves the window as it is.

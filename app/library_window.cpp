@@ -337,24 +337,30 @@ void LibraryWindow::StartIndexing() {
         Q(u"索引を作成中… %1 / %2 ファイル").arg(GroupedNumber(done), GroupedNumber(total)));
     Progress->show();
   });
+  connect(indexer_, &LibraryIndexer::partial, this,
+          [this] { RunOrSkip([this] { OnPartlyIndexed(); }); });
   connect(indexer_, &LibraryIndexer::finished, this,
           [this] { RunOrSkip([this] { OnIndexed(); }); });
   Tell(Q(u"\uFF21\uFF21庫を開いています…"));
+  indexer_->Follow();
   indexer_->Start();
 }
 
 bool LibraryWindow::IsIndexing() const { return indexer_ != nullptr && indexer_->IsRunning(); }
 
 void LibraryWindow::OnIndexed() {
-  // The rows point into the library they came from; none may outlive it.
-  model_->SetEmpty();
-  library_ = indexer_->Take();
+  std::unique_ptr<Library> library = indexer_->Take();
   Progress->hide();
-  if (library_ == nullptr) {
+  if (opened_) {
+    // Files changed while the window is open; a run that fails keeps what is shown.
+    if (library == nullptr) return;
+    SwapLibrary(std::move(library));
+    Tell(Q(u"\uFF21\uFF21庫を更新しました"));
+  } else if (library == nullptr) {
     Tell(Q(u"\uFF21\uFF21庫を開けませんでした: %1").arg(indexer_->Error()));
   } else {
-    FillTree();
-    Refresh();
+    opened_ = true;
+    SwapLibrary(std::move(library));
     const std::size_t entries = library_->Entries().size();
     if (entries == 0) {
       Tell(Q(u"\uFF21\uFF21はまだありません"));  // the list itself says how to add some
@@ -727,7 +733,8 @@ QMenu* LibraryWindow::CreateTreeMenu(QTreeWidgetItem* item) {
 }
 
 void LibraryWindow::UpdateLibrary() {
-  if (!IsIndexing()) StartIndexing();
+  // The files are followed anyway; this spares the wait for the folder's own notice.
+  if (indexer_ != nullptr) indexer_->Update();
 }
 
 void LibraryWindow::ShowHoverPreview(int row, QPoint at) {
@@ -822,6 +829,49 @@ bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void LibraryWindow::OnPartlyIndexed() {
+  std::unique_ptr<Library> library = indexer_->Take();
+  if (library != nullptr && !opened_) SwapLibrary(std::move(library));
+}
+
+void LibraryWindow::SwapLibrary(std::unique_ptr<Library> library) {
+  // The node and the entry chosen, found again by what they name where they are still there.
+  const QTreeWidgetItem* node = Tree->currentItem();
+  const NodeKind kind = KindOf(node);
+  QString where;
+  if (kind == NodeKind::kFolder) where = node->data(0, kWhereRole).toString();
+  if (kind == NodeKind::kFile && library_ != nullptr) {
+    where =
+        QString::fromStdString(library_->Files().at(node->data(0, kWhereRole).toULongLong()).path);
+  }
+  const QString chosen = CurrentRow() < 0 ? QString() : model_->Reference(CurrentRow());
+  model_->SetEmpty();  // its rows point into the library that goes
+  library_ = std::move(library);
+  FillTree();
+  QTreeWidgetItem* again = Tree->topLevelItem(0);
+  for (QTreeWidgetItemIterator it(Tree); *it != nullptr; ++it) {
+    if (KindOf(*it) != kind) continue;
+    const QVariant place = (*it)->data(0, kWhereRole);
+    if (kind == NodeKind::kFile
+            ? library_->Files().at(place.toULongLong()).path == where.toStdString()
+            : kind != NodeKind::kFolder || place.toString() == where) {
+      again = *it;
+      break;
+    }
+  }
+  {
+    const QSignalBlocker quiet(Tree);
+    Tree->setCurrentItem(again);
+  }
+  Refresh();
+  for (int row = 0; !chosen.isEmpty() && row < model_->rowCount(); ++row) {
+    if (model_->Reference(row) == chosen) {
+      Entries->setCurrentIndex(model_->index(row));
+      break;
+    }
+  }
 }
 
 void LibraryWindow::closeEvent(QCloseEvent* event) {

@@ -108,6 +108,10 @@ class LibraryWindow : public QWidget {
   QString LibraryFolder() const;
   // Brings the library up to date with its files, on the worker.
   void UpdateLibrary();
+  // Shows what is indexed so far, while the first indexing goes on.
+  void OnPartlyIndexed();
+  // Shows `library` in place of the one shown, keeping the search, the node and the entry.
+  void SwapLibrary(std::unique_ptr<Library> library);
 
   QString folder_;
   QPointer<Form1> main_;
@@ -116,6 +120,7 @@ class LibraryWindow : public QWidget {
   std::unique_ptr<Library> library_;
   std::unique_ptr<UserStore> store_;
   int hoverRow_ = -1;
+  bool opened_ = false;  // a whole library was shown; later ones are updates
 };
 
 // Where the windows' settings are kept: $XDG_CONFIG_HOME/koron-aa/koron-aa.conf.

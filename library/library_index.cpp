@@ -103,6 +103,23 @@ std::string DefaultCacheFolder() {
   return {};
 }
 
+struct Library::FileRow {
+  std::int64_t id = 0;
+  std::string problem;
+  std::uint32_t entries = 0;
+};
+
+std::unordered_map<std::string, Library::FileRow> Library::ReadFileRows(sqlite3* db) {
+  std::unordered_map<std::string, FileRow> rows;
+  Statement all(db, "SELECT id, path, problem, entries FROM files");
+  while (all.Step()) {
+    rows.emplace(std::string(all.Bytes(1)),
+                 Library::FileRow{all.Int(0), std::string(all.Bytes(2)),
+                                  static_cast<std::uint32_t>(all.Int(3))});
+  }
+  return rows;
+}
+
 struct Library::Store {
   sqlite3* db = nullptr;
   int lockFd = -1;
@@ -162,6 +179,7 @@ std::unique_ptr<Library> Library::Open(const LibraryOptions& options) {
   std::unique_ptr<Library> library(new Library());
   const std::string folder = CanonicalFolder(options.workFolder);
   LibraryScan scan = ScanLibrary(options.workFolder);
+  library->folders_ = scan.folders;
   std::string indexPath;
   if (!options.cacheFolder.empty() && MakeFolders(options.cacheFolder)) {
     indexPath = options.cacheFolder + "/library-" + Hex(Fnv1a(folder)) + ".sqlite3";
@@ -301,6 +319,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     saveFile.Reset();
     return id;
   };
+  const std::uint64_t batchLimit = options.batchBytes > 0 ? options.batchBytes : kBatchBytes;
   std::size_t next = 0;
   std::u16string folded;
   std::u16string foldedPath;
@@ -311,7 +330,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     Execute(db, "BEGIN IMMEDIATE");
     GramCollector grams;
     std::uint64_t batchBytes = 0;
-    while (next < toRead.size() && batchBytes < kBatchBytes && grams.size() < kBatchGrams) {
+    while (next < toRead.size() && batchBytes < batchLimit && grams.size() < kBatchGrams) {
       if (next > 0 && options.cancelled && options.cancelled()) break;
       const LibraryFile& file = *toRead[next++];
       if (options.progress) options.progress(filesRead_, toRead.size());
@@ -367,39 +386,58 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       }
     }
     Execute(db, "COMMIT");
+    if (options.committed && next < toRead.size()) {
+      options.committed([this, &scan] { return Snapshot(scan); });
+    }
   }
   // What the library holds now, in its order: as read above when nothing changed.
-  std::unordered_map<std::string, std::pair<std::int64_t, std::pair<std::string, std::uint32_t>>>
-      rows;
+  std::unordered_map<std::string, FileRow> rows;
   if (toRead.empty() && gone.empty()) {
     for (auto& [path, file] : known) {
-      rows.emplace(path,
-                   std::make_pair(file.id, std::make_pair(std::move(file.problem), file.entries)));
+      rows.emplace(path, FileRow{file.id, std::move(file.problem), file.entries});
     }
   } else {
     Compact();
-    Statement all(db, "SELECT id, path, problem, entries FROM files");
-    while (all.Step()) {
-      rows.emplace(
-          std::string(all.Bytes(1)),
-          std::make_pair(all.Int(0), std::make_pair(std::string(all.Bytes(2)),
-                                                    static_cast<std::uint32_t>(all.Int(3)))));
-    }
+    rows = ReadFileRows(db);
   }
+  TakeFiles(scan, rows);
+}
+
+void Library::TakeFiles(const LibraryScan& scan,
+                        const std::unordered_map<std::string, FileRow>& rows) {
   problems_ = scan.problems;
   for (const LibraryFile& file : scan.files) {
     const auto it = rows.find(file.path);
-    if (it == rows.end()) continue;  // not read yet: indexing was stopped
-    const std::string& problem = it->second.second.first;
-    if (!problem.empty()) {
-      problems_.push_back({file.path, problem});
+    if (it == rows.end()) continue;  // not read yet: indexing was stopped, or goes on
+    if (!it->second.problem.empty()) {
+      problems_.push_back({file.path, it->second.problem});
       continue;
     }
-    files_.push_back({file.path, it->second.second.second});
-    fileIds_.push_back(it->second.first);
+    files_.push_back({file.path, it->second.entries});
+    fileIds_.push_back(it->second.id);
   }
   std::sort(problems_.begin(), problems_.end(),
             [](const LibraryProblem& a, const LibraryProblem& b) { return a.path < b.path; });
+}
+
+std::unique_ptr<Library> Library::Snapshot(const LibraryScan& scan) const {
+  if (indexPath_.empty()) return nullptr;
+  std::unique_ptr<Library> snapshot(new Library());
+  snapshot->store_ = std::make_unique<Store>();
+  snapshot->indexPath_ = indexPath_;
+  snapshot->folders_ = scan.folders;
+  try {
+    sqlite3* db = OpenDatabase(indexPath_, 60'000, "PRAGMA query_only=1;");
+    snapshot->store_->db = db;
+    // The files and their entries as of one commit; later ones do not change what it lists.
+    Execute(db, "BEGIN");
+    snapshot->TakeFiles(scan, ReadFileRows(db));
+    snapshot->Load();
+    Execute(db, "COMMIT");
+  } catch (const StoreFailure&) {
+    return nullptr;
+  }
+  return snapshot;
 }
 
 void Library::Compact() {

@@ -7,10 +7,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "library/gram_index.h"
 #include "library/library_scan.h"
+
+struct sqlite3;
 
 namespace koron {
 
@@ -29,6 +32,8 @@ struct LibraryEntry {
   std::u16string section;
 };
 
+class Library;
+
 struct LibraryOptions {
   std::string workFolder;
   // Where the index is kept; empty for none (it then lives in memory only). DefaultCacheFolder()
@@ -38,6 +43,12 @@ struct LibraryOptions {
   std::function<void(std::size_t done, std::size_t total)> progress;
   // Asked between files; true stops the indexing, keeping what was indexed so far.
   std::function<bool()> cancelled;
+  // Told after each commit while files remain to be read. Calling `snapshot` then gives a
+  // library of what the index holds so far, on a connection of its own, for another thread to
+  // show; null when the index is in memory.
+  std::function<void(const std::function<std::unique_ptr<Library>()>& snapshot)> committed;
+  // The bytes of files read between two commits; 0 for the usual 32 MiB (smaller in tests).
+  std::uint64_t batchBytes = 0;
 };
 
 // $XDG_CACHE_HOME/koron-aa, or ~/.cache/koron-aa; empty when neither can be told.
@@ -58,6 +69,8 @@ class Library {
   const std::vector<LibraryFileInfo>& Files() const { return files_; }
   // Files and folders left out, by path, and why.
   const std::vector<LibraryProblem>& Problems() const { return problems_; }
+  // The folders read, relative to the working folder ("AA", "AA/sub", ...).
+  const std::vector<std::string>& Folders() const { return folders_; }
   // Every listed entry, in library order: file by file, by number.
   const std::vector<LibraryEntry>& Entries();
   // Entries()'s index of the entry, if it is listed.
@@ -77,7 +90,13 @@ class Library {
  private:
   struct Store;
   Library();
+  struct FileRow;
   void Refresh(const LibraryScan& scan, const LibraryOptions& options);
+  // files_, fileIds_ and problems_ from the scan and the index's rows of files.
+  void TakeFiles(const LibraryScan& scan, const std::unordered_map<std::string, FileRow>& rows);
+  std::unique_ptr<Library> Snapshot(const LibraryScan& scan) const;
+  // The index's rows of files, by path.
+  static std::unordered_map<std::string, FileRow> ReadFileRows(sqlite3* db);
   void Compact();
   void Load();
   GramPostings Postings(GramKey key);
@@ -89,6 +108,7 @@ class Library {
   std::vector<LibraryFileInfo> files_;
   std::vector<std::int64_t> fileIds_;  // the index's id of each of files_
   std::vector<LibraryProblem> problems_;
+  std::vector<std::string> folders_;
   std::size_t filesRead_ = 0;
   bool loaded_ = false;
   std::vector<LibraryEntry> entries_;

@@ -56,6 +56,7 @@ class Walker {
     }
     const int readError = errno;
     closedir(folder);
+    scan_.folders.push_back(relative);
     if (readError != 0) scan_.problems.push_back({relative, Reason(readError)});
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) Item(relative + "/" + name, depth);

@@ -39,6 +39,7 @@ struct LibraryProblem {
 struct LibraryScan {
   std::vector<LibraryFile> files;  // in library order
   std::vector<LibraryProblem> problems;
+  std::vector<std::string> folders;  // every folder read, AA first, as a window follows them
 };
 
 // The files of the library of `workFolder`: its two list files when they are there, and every

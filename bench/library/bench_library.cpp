@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -218,6 +220,32 @@ int main(int argc, char** argv) {
   const std::size_t entries = library->Entries().size();
   std::printf("first indexing %.0f ms / decode-only %.0f ms: ratio %.2f (goal <= 6); %zu pages\n",
               index, decode, index / decode, entries);
+
+  // The window's worker shows what is indexed so far: a snapshot loaded at most every 1.5 s, and
+  // never more often than ten times its own cost; and, for the worst case, after every commit.
+  for (const bool spaced : {true, false}) {
+    koron::LibraryOptions options =
+        Options(work, root + (spaced ? "/cache-spaced" : "/cache-each"));
+    int snapshots = 0;
+    Clock::time_point last = Clock::now();
+    Clock::duration cost{};
+    options.committed = [&](const std::function<std::unique_ptr<koron::Library>()>& snapshot) {
+      const Clock::time_point now = Clock::now();
+      if (spaced &&
+          now - last < std::max<Clock::duration>(std::chrono::milliseconds(1500), cost * 10)) {
+        return;
+      }
+      if (auto partial = snapshot()) partial->Entries();
+      ++snapshots;
+      last = Clock::now();
+      cost = last - now;
+    };
+    start = Clock::now();
+    koron::Library::Open(options);
+    const double shown = Ms(start, Clock::now());
+    std::printf("first indexing with %d snapshots (%s) %.0f ms: ratio to without %.2f\n", snapshots,
+                spaced ? "spaced" : "each commit", shown, shown / index);
+  }
 
   std::vector<double> opens, stats;
   for (int i = 0; i < 5; ++i) {

@@ -68,6 +68,18 @@ LibraryWindow* OpenAndWait(Form1& form) {
   return library;
 }
 
+QStringList Shown(LibraryWindow* library) {
+  QStringList names;
+  for (int row = 0; row < library->Model()->rowCount(); ++row) {
+    names << library->Model()->index(row).data().toString();
+  }
+  return names;
+}
+
+QString Chosen(LibraryWindow* library) {
+  return library->Model()->Reference(library->Entries->currentIndex().row());
+}
+
 int RowOf(LibraryWindow* library, const QString& name) {
   for (int row = 0; row < library->Model()->rowCount(); ++row) {
     if (library->Model()->index(row).data().toString() == name) return row;
@@ -97,6 +109,7 @@ class LibraryWindowTest : public QObject {
   }
   void cleanup() {
     QTRY_COMPARE_WITH_TIMEOUT(koron::LibraryIndexer::Running(), 0, 30000);
+    koron::LibraryIndexer::SetPace({});
     scratch_.reset();
   }
 
@@ -432,10 +445,12 @@ class LibraryWindowTest : public QObject {
     }
     koron::LibraryIndexer indexer(QDir::currentPath());
     QSignalSpy finished(&indexer, &koron::LibraryIndexer::finished);
+    QSignalSpy partial(&indexer, &koron::LibraryIndexer::partial);
     indexer.Start();
     QCOMPARE(finished.count(), 0);  // not done before Start returns
     QVERIFY(finished.wait(60000));
     QVERIFY(indexer.Take() != nullptr);
+    QCOMPARE(partial.count(), 0);  // one batch: nothing to show before the end
 
     QVERIFY(QDir(QStringLiteral(".xdg/XDG_CACHE_HOME")).removeRecursively());
     {
@@ -449,6 +464,77 @@ class LibraryWindowTest : public QObject {
     Form1 form;
     LibraryWindow* library = OpenAndWait(form);
     QCOMPARE(library->Node(Kind::kAll)->text(0), QStringLiteral("すべて (1,500)"));
+  }
+
+  // While a first indexing goes on, the window shows what is indexed so far, searched, with the
+  // progress; the search and the chosen entry stay as more comes in.
+  void fillsInWhileIndexing() {
+    QDir().mkpath(QStringLiteral("AA"));
+    for (int i = 0; i < 12; ++i) {
+      koron::test::WriteBytes(QStringLiteral("AA/%1.ast").arg(i, 2, 10, QChar(u'0')),
+                              "[AA][cat]\r\n(=^.^=)\r\n[AA][dog]\r\nU^x^U\r\n");
+    }
+    // A commit after each file, each one shown before the worker goes on.
+    koron::LibraryIndexer::SetPace({0, 1, true});
+    Form1 form;
+    LibraryWindow* library = form.OpenLibrary();
+    QSignalSpy ready(library, &LibraryWindow::libraryReady);
+    QTest::keyClicks(library->Search, QStringLiteral("dog"));
+    QTRY_VERIFY_WITH_TIMEOUT(library->Model()->rowCount() > 0, 30000);
+    // Eleven snapshots to take before the end: it is still indexing.
+    QVERIFY(library->IsIndexing());
+    QVERIFY(library->Model()->rowCount() < 12);
+    QVERIFY(library->Progress->isVisibleTo(library));
+    QCOMPARE(Shown(library).removeDuplicates(), library->Model()->rowCount() - 1);
+    const int last = library->Model()->rowCount() - 1;
+    library->Entries->setCurrentIndex(library->Model()->index(last));
+    const QString chosen = Chosen(library);
+    QVERIFY(ready.wait(30000));
+    QCOMPARE(Shown(library), QStringList(12, QStringLiteral("dog")));
+    QCOMPARE(Chosen(library), chosen);
+    QVERIFY(!library->Progress->isVisibleTo(library));
+  }
+
+  // While the window is open, what changes under AA/, in a new folder, through a link, or in
+  // a list file shows, keeping the chosen node and entry.
+  void followsTheFiles() {
+    WriteCollection();
+    QDir().mkpath(QStringLiteral(".elsewhere"));  // reached only through the link
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    Choose(library, Kind::kFolder);  // sub
+    library->Entries->setCurrentIndex(library->Model()->index(1));
+    QCOMPARE(Chosen(library), QStringLiteral("AA/sub/cats.ast#2"));
+    const auto expect = [library](const QStringList& names) {
+      QTRY_COMPARE_WITH_TIMEOUT(Shown(library), names, 20000);
+    };
+    QDir().mkpath(QStringLiteral("AA/sub/new"));
+    koron::test::WriteBytes(QStringLiteral("AA/sub/new/dog.ast"), "[AA][dog]\r\nU^x^U\r\n");
+    expect({"cat", "tiger", "dog"});
+    QCOMPARE(library->Status->text(), QStringLiteral("ＡＡ庫を更新しました"));
+    koron::test::WriteBytes(QStringLiteral("AA/sub/new/puppy.ast"), "[AA][puppy]\r\nu\r\n");
+    expect({"cat", "tiger", "dog", "puppy"});
+    koron::test::WriteBytes(QStringLiteral("AA/sub/cats.ast"),
+                            "[AA][cat]\r\n(=^.^=)\r\n[AA][lion]\r\n(=`o`=)\r\n");
+    expect({"cat", "lion", "dog", "puppy"});
+    QCOMPARE(Chosen(library), QStringLiteral("AA/sub/cats.ast#2"));
+    QVERIFY(QFile::remove(QStringLiteral("AA/sub/new/dog.ast")));
+    expect({"cat", "lion", "puppy"});
+    QVERIFY(QFile::link(QDir::current().filePath(QStringLiteral(".elsewhere")),
+                        QStringLiteral("AA/sub/linked")));
+    expect({"cat", "lion", "puppy"});  // an empty folder: nothing to show yet
+    koron::test::WriteBytes(QStringLiteral(".elsewhere/pets.ast"), "[AA][bird]\r\nv\r\n");
+    expect({"cat", "lion", "bird", "puppy"});
+    koron::test::WriteBytes(QStringLiteral(".elsewhere/pets.ast"), "[AA][fish]\r\n<><\r\n");
+    expect({"cat", "lion", "fish", "puppy"});
+
+    Choose(library, Kind::kAll);
+    QTest::keyClicks(library->Search, QStringLiteral("banner"));
+    koron::test::WriteBytes(QStringLiteral("AAList_01.txt"), "[banner]\r\n--\r\n");
+    expect({"banner"});
+    koron::test::WriteBytes(QStringLiteral("AAList_01.txt"),
+                            "[banner]\r\n--\r\n[banner 2]\r\n==\r\n");
+    expect({"banner", "banner 2"});
   }
 
  private:

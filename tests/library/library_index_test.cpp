@@ -213,6 +213,35 @@ TEST_F(LibraryIndex, ReopenReadsOnlyWhatChanged) {
   EXPECT_EQ(Found(*library, u"round 1"), "");
 }
 
+// While a first indexing goes on, a snapshot lists the files committed so far and searches
+// them, and stays whole as the indexing goes on past it. An index in memory gives none.
+TEST_F(LibraryIndex, SnapshotsShowWhatIsCommittedSoFar) {
+  LibraryOptions options;
+  options.workFolder = work_.path();
+  options.batchBytes = 1;  // a commit after each file
+  std::vector<std::unique_ptr<Library>> snapshots;
+  options.committed = [&snapshots](const std::function<std::unique_ptr<Library>()>& snapshot) {
+    snapshots.push_back(snapshot());
+  };
+  for (const std::string& cache : {cache_.Path("c"), std::string()}) {
+    snapshots.clear();
+    options.cacheFolder = cache;
+    const auto library = Library::Open(options);
+    EXPECT_EQ(Found(*library, u"z"), "AA/sub/b.ast#2 AA/z.txt#1 ");
+    ASSERT_EQ(snapshots.size(), 2u);  // after the first and the second of three files
+    if (cache.empty()) {
+      EXPECT_TRUE(snapshots[0] == nullptr && snapshots[1] == nullptr);
+      continue;
+    }
+    ASSERT_TRUE(snapshots[0] != nullptr && snapshots[1] != nullptr);
+    EXPECT_EQ(snapshots[0]->Files().size(), 1u);
+    EXPECT_EQ(Found(*snapshots[0], u"ab"), "AA/a.mlt#2 ");
+    EXPECT_TRUE(snapshots[0]->Text(snapshots[0]->Entries()[0]) == u"abxbc\r\n");
+    EXPECT_EQ(Found(*snapshots[1], u"z"), "AA/sub/b.ast#2 ");
+    EXPECT_EQ(snapshots[1]->Folders(), library->Folders());
+  }
+}
+
 TEST_F(LibraryIndex, DamagedOrForeignIndexIsBuiltAgain) {
   const std::string path = Open()->IndexPath();
   ASSERT_FALSE(path.empty());
@@ -288,6 +317,9 @@ TEST_F(LibraryIndex, ScanOrderLinksAndHiddenNames) {
   EXPECT_EQ(paths, "AAList_02.txt AA/a.mlt AA/sub/a b.MLT AA/sub/b.ast AA/z.txt ");
   ASSERT_EQ(scan.problems.size(), 1u);
   EXPECT_EQ(scan.problems[0].path, "AA/gone.txt");
+  std::string folders;
+  for (const std::string& folder : scan.folders) folders += folder + " ";
+  EXPECT_EQ(folders, "AA AA/sub ");
 }
 
 }  // namespace

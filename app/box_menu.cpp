@@ -7,11 +7,14 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <algorithm>
 
 #include "app/balloon.h"
 #include "app/text_box.h"
 #include "posting/shift_jis_safe.h"
+#include "posting/spacing_fix.h"
 #include "render/text_art.h"
 
 namespace koron {
@@ -66,7 +69,41 @@ QString SaveFailureWords(const PngSaveFailure& failure) {
   return QString::fromUtf16(u"%1 に書き込めません: %2").arg(path, failure.system);
 }
 
+// The board the boxes' text is meant for.
+BoardProfile ChosenBoard() {
+  BoardProfile board;
+  board.name = "5ch";
+  return board;
+}
+
 }  // namespace
+
+std::vector<SpacingMiss> FixBoxSpacing(QPlainTextEdit* box, const BoardProfile& board) {
+  std::vector<SpacingMiss> misses;
+  QTextDocument* document = box->document();
+  QTextCursor cursor(document);
+  // One edit, undone at once; from the last line up, so that earlier positions stay put.
+  cursor.beginEditBlock();
+  for (QTextBlock block = document->lastBlock(); block.isValid(); block = block.previous()) {
+    const SpacingFix fix = FixSpacing(block.text().toStdU16String(), board);
+    for (auto edit = fix.edits.rbegin(); edit != fix.edits.rend(); ++edit) {
+      const int at = block.position() + static_cast<int>(edit->offset);
+      cursor.setPosition(at);
+      cursor.setPosition(at + static_cast<int>(edit->length), QTextCursor::KeepAnchor);
+      // A plain format: blanks never take over a neighbour's mark of a character it stands for.
+      cursor.insertText(QString::fromStdU16String(edit->run), QTextCharFormat());
+    }
+    for (SpacingMiss miss : fix.misses) {
+      miss.line = static_cast<std::size_t>(block.blockNumber()) + 1;
+      misses.push_back(miss);
+    }
+  }
+  cursor.endEditBlock();
+  std::sort(misses.begin(), misses.end(), [](const SpacingMiss& a, const SpacingMiss& b) {
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+  });
+  return misses;
+}
 
 QString AskAndSaveImage(QWidget* parent, const std::u16string& text, const QString& folder,
                         const QString& fileName, QString* failure) {
@@ -121,6 +158,27 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
     // Unicode text on the clipboard, as pasting needs; the references are plain ASCII in it.
     CopyToClipboard(
         QString::fromStdU16String(MakeShiftJisSafe(BoxText(box).toStdU16String()).text));
+  });
+  QAction* spacing = menu->addAction(QString::fromUtf16(u"掲示板向けに空白を整える"));
+  spacing->setObjectName(QStringLiteral("fixSpacing"));
+  spacing->setEnabled(!box->isReadOnly());
+  QObject::connect(spacing, &QAction::triggered, box, [box] {
+    const std::vector<SpacingMiss> misses = FixBoxSpacing(box, ChosenBoard());
+    if (misses.empty()) return;
+    QStringList places;
+    for (const SpacingMiss& miss : misses) {
+      if (places.size() == 5) {
+        places << QStringLiteral("…");
+        break;
+      }
+      places << QString::fromUtf16(u"%1 行 %2 文字目 %3%4 ドット")
+                    .arg(miss.line)
+                    .arg(miss.column)
+                    .arg(miss.dots > 0 ? QStringLiteral("+") : QString())
+                    .arg(miss.dots);
+    }
+    ShowBalloon(box, QString::fromUtf16(u"%1 か所は幅を保てませんでした: %2")
+                         .arg(GroupedNumber(misses.size()), places.join(QStringLiteral("、"))));
   });
   QAction* save = menu->addAction(QString::fromUtf16(u"画像として保存…"));
   save->setObjectName(QStringLiteral("saveImage"));

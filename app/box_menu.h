@@ -3,6 +3,9 @@
 #include <QPoint>
 #include <QString>
 #include <string>
+#include <vector>
+
+#include "posting/spacing_fix.h"
 
 class QMenu;
 class QPlainTextEdit;
@@ -27,6 +30,10 @@ QString ReadoutWords(const std::u16string& text, bool* overBudget = nullptr);
 // `failure` (may be null) then tells in the window's language.
 QString AskAndSaveImage(QWidget* parent, const std::u16string& text, const QString& folder,
                         const QString& fileName, QString* failure);
+
+// Rewrites the box's runs of blanks as `board` draws them at the same width (FixSpacing), line by
+// line and in place, as one step of the box's undo; the places whose width could not be kept.
+std::vector<SpacingMiss> FixBoxSpacing(QPlainTextEdit* box, const BoardProfile& board);
 
 // Gives the box that menu on right-click (and the menu key).
 void InstallBoxMenu(QPlainTextEdit* box, const QString& folder);

@@ -183,6 +183,7 @@ SpacingFix FixSpacing(std::u16string_view text, const BoardProfile& profile) {
             {line, column, static_cast<std::int32_t>(made) - static_cast<std::int32_t>(width)});
       }
       fix.text += planned;
+      fix.edits.push_back({i, run.size(), planned});
     }
     column += run.size();
     i = end;

@@ -18,9 +18,17 @@ struct SpacingMiss {
   std::int32_t dots = 0;
 };
 
+// One run rewritten: `length` code units at `offset` of the text given became `run`.
+struct SpacingEdit {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  std::u16string run;
+};
+
 struct SpacingFix {
   std::u16string text;
   std::vector<SpacingMiss> misses;
+  std::vector<SpacingEdit> edits;  // in the order of the text, for an editor to apply in place
 };
 
 // `text` with every run of blanks (U+0020, U+3000 and the thin spaces of BoardSpaceDots) that

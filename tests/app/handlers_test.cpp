@@ -517,11 +517,42 @@ class HandlersTest : public QObject {
     QAction* save = actions[actions.size() - 3];
     QCOMPARE(save->objectName(), QStringLiteral("saveImage"));
     QCOMPARE(save->text(), QStringLiteral("画像として保存…"));
-    QAction* copy = actions[actions.size() - 4];
+    QCOMPARE(actions[actions.size() - 4]->objectName(), QStringLiteral("fixSpacing"));
+    QAction* copy = actions[actions.size() - 5];
     QCOMPARE(copy->text(), QStringLiteral("Shift_JIS でコピー"));
     copy->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
     QCOMPARE(koron::BoxText(edit), text);  // the box keeps its own text
+  }
+
+  // "掲示板向けに空白を整える" rewrites the blanks the board would drop in place, as one undo
+  // step, and says where a width could not be kept.
+  void fixSpacing_data() {
+    QTest::addColumn<bool>("referencesPass");
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<bool>("balloon");
+    QTest::newRow("thin spaces pass")
+        << true << QString::fromUtf16(u"\u2004a\u2007b\r\n\u3000 c") << false;
+    QTest::newRow("references lost")
+        << false << QString::fromUtf16(u"a\u3000b\r\n\u3000 c") << true;
+  }
+  void fixSpacing() {
+    QFETCH(bool, referencesPass);
+    QFETCH(QString, fixed);
+    QFETCH(bool, balloon);
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QString text = QStringLiteral(" a  b\r\n\u3000 c");
+    koron::SetBoxText(form.TextAA, text.toStdU16String());
+    koron::BoardProfile board;
+    board.referencesPass = referencesPass;
+    QToolTip::hideText();
+    const std::vector<koron::SpacingMiss> misses = koron::FixBoxSpacing(form.TextAA, board);
+    QCOMPARE(koron::BoxText(form.TextAA), fixed);
+    QCOMPARE(!misses.empty(), balloon);
+    form.TextAA->undo();
+    QCOMPARE(koron::BoxText(form.TextAA), text);
   }
 
   // "画像として保存…" offers koron-aa.png in the working folder and writes the picture there; a

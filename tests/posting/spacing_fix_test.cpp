@@ -121,6 +121,11 @@ TEST(SpacingFix, KeepsEveryLinesWidthOnEveryBoard) {
           for (const char16_t c : after) ASSERT_FALSE(IsThinSpace(c)) << context;
         }
         ASSERT_EQ(FixSpacing(fix.text, board).text, fix.text) << context;
+        std::u16string edited = text;  // the edits, applied from the last, give the same text
+        for (auto edit = fix.edits.rbegin(); edit != fix.edits.rend(); ++edit) {
+          edited.replace(edit->offset, edit->length, edit->run);
+        }
+        ASSERT_EQ(edited, fix.text) << context;
       }
     }
   }

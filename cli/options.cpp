@@ -23,16 +23,20 @@ constexpr const char* kQtFlagOptions[] = {"reverse", "testability", "widgetcount
                                           "dograb",  "qdevel",      "qdebug"};
 
 // The tool's options that take a value, as SetUpParser declares them.
-constexpr const char* kToolValueOptions[] = {"dir",      "marchers", "face", "cheer",    "signs",
-                                             "template", "show",     "list", "encoding", "png"};
+constexpr const char* kToolValueOptions[] = {
+    "dir",  "marchers", "face", "cheer", "signs",          "template", "show",
+    "list", "encoding", "png",  "board", "board-settings", "split"};
 
 // The options that make no window, and those that only shape the text of one of them.
 // Each makes the run do one thing; --open-library is the window's, with the library window open.
-constexpr const char* kActionOptions[] = {"print",  "show",  "list",           "library",
-                                          "search", "entry", "library-errors", "open-library"};
+constexpr const char* kActionOptions[] = {"print",          "show",         "list",
+                                          "library",        "search",       "entry",
+                                          "library-errors", "open-library", "board-settings"};
 constexpr const char* kPictureOptions[] = {"marchers", "face",     "ears",         "cheer",
                                            "signs",    "template", "template-only"};
-constexpr const char* kTextOptions[] = {"encoding", "widths", "png"};
+constexpr const char* kTextOptions[] = {"encoding", "widths", "png", "check", "split"};
+// What a text is written as, one at a time.
+constexpr const char* kTextForms[] = {"widths", "png", "check", "split"};
 
 void AddOption(QCommandLineParser& parser, const QStringList& names, const char* description,
                const char* valueName = nullptr) {
@@ -96,6 +100,20 @@ void SetUpParser(QCommandLineParser& parser) {
   AddOption(parser, {QStringLiteral("png")},
             "With --print or --show: save the text as a PNG picture in FILE (- for standard "
             "output) instead.",
+            "FILE");
+  AddOption(parser, {QStringLiteral("check")},
+            "With --print, --show or --entry: write each place the board would show otherwise "
+            "(LINE:COLUMN, a tab, the problem; 0:0 for the whole post) instead of the text.");
+  AddOption(parser, {QStringLiteral("split")},
+            "With --print, --show or --entry: write part N of the text cut into posts that fit "
+            "the board (0: how many parts there are).",
+            "N");
+  AddOption(parser, {QStringLiteral("board")},
+            "Check and split for board profile NAME: a kept one or the built-in 5ch (default).",
+            "NAME");
+  AddOption(parser, {QStringLiteral("board-settings")},
+            "Make a board profile from the board's SETTING.TXT, keep it in "
+            "$XDG_CONFIG_HOME/koron-aa/boards and write its name.",
             "FILE");
 
   for (const char* name : kQtValueOptions) {
@@ -234,8 +252,36 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
       !name.isEmpty() && !print && !show && !entry) {
     return Fail(QStringLiteral("--%1 needs --print, --show or --entry.").arg(name));
   }
-  if (isSet("widths") && isSet("png")) {
-    return Fail(QStringLiteral("--widths and --png cannot be used together."));
+  QStringList forms;
+  for (const char* name : kTextForms) {
+    if (isSet(name)) forms << QStringLiteral("--") + QLatin1String(name);
+  }
+  if (forms.size() > 1) {
+    return Fail(
+        QStringLiteral("%1 cannot be used together.").arg(forms.join(QStringLiteral(" and "))));
+  }
+  options.check = isSet("check");
+  if (isSet("split")) {
+    bool number = false;
+    const QString given = value("split");
+    options.split = given.toInt(&number);
+    if (!number || options.split < 0 || !given.front().isDigit()) {
+      return Fail(QStringLiteral("--split takes a part number (0 for the count), not %1.")
+                      .arg(Quoted(given)));
+    }
+  }
+  if (isSet("board")) {
+    if (!options.check && options.split < 0) {
+      return Fail(QStringLiteral("--board needs --check or --split."));
+    }
+    options.board = value("board");
+  }
+  if (isSet("board-settings")) {
+    options.action = CliAction::BoardSettings;
+    options.boardSettingsFile = value("board-settings");
+    if (options.boardSettingsFile.isEmpty()) {
+      return Fail(QStringLiteral("--board-settings needs a file name."));
+    }
   }
   if (isSet("encoding") && !ReadEncoding(value("encoding"), &options.encoding)) {
     return Fail(QStringLiteral("unknown encoding %1 (utf-8, cp932 or sjis-ncr).")
@@ -304,9 +350,13 @@ QString CliHelpText() {
               "CR LF or LF line ends) and MARU.ini. Output is UTF-8 unless\n"
               "--encoding says otherwise; texts keep their CR LF line ends. Qt's own options,\n"
               "such as -platform NAME or -style NAME, are passed on to the window.\n\n"
+              "Board profiles made by --board-settings are kept in\n"
+              "$XDG_CONFIG_HOME/koron-aa/boards (~/.config/koron-aa/boards).\n\n"
               "Exit status: 0 done; 1 no display, text over the length limit, no such\n"
               "template (for --show, also one without a body), a list file that cannot be\n"
-              "read, or output failed; 2 usage error.\n")
+              "read, output failed, a problem found by --check, a part over the board's\n"
+              "limits or no such part for --split, or a SETTING.TXT that makes no profile;\n"
+              "2 usage error (also an unknown --board).\n")
               .arg(faces);
   return text;
 }

@@ -8,7 +8,17 @@
 namespace koron {
 
 // What a run does once the working folder is settled.
-enum class CliAction { Window, Print, Show, List, Library, Search, Entry, LibraryErrors };
+enum class CliAction {
+  Window,
+  Print,
+  Show,
+  List,
+  Library,
+  Search,
+  Entry,
+  LibraryErrors,
+  BoardSettings
+};
 
 // How --print and --show write their text.
 enum class CliEncoding { Utf8, Cp932, ShiftJisSafe };
@@ -38,6 +48,10 @@ struct CliOptions {
   CliEncoding encoding = CliEncoding::Utf8;
   bool widths = false;
   QString pngFile;  // empty: no picture export
+  bool check = false;
+  int split = -1;                         // --split N; -1 when not given
+  QString board = QStringLiteral("5ch");  // --board NAME
+  QString boardSettingsFile;              // --board-settings FILE
 
   QString dir;  // --dir, as given
   bool userDir = false;

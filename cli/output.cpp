@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -24,8 +25,12 @@
 #include "boxes/box_text.h"
 #include "cli/png_words.h"
 #include "cli/standard_streams.h"
+#include "cli/user_folder.h"
 #include "composer/composer.h"
 #include "composer/face_items.h"
+#include "posting/board_profile.h"
+#include "posting/post_check.h"
+#include "posting/post_split.h"
 #include "posting/shift_jis_safe.h"
 #include "render/fonts.h"
 #include "render/text_art.h"
@@ -483,7 +488,101 @@ bool EncodeText(std::u16string_view text, CliEncoding encoding, std::string* byt
   return false;
 }
 
+namespace {
+
+std::string BoardFolder() {
+  return BoardProfileFolderPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+int KeepBoardSettings(const QString& file) {
+  const BoardProfileResult made = ReadBoardSettingsFile(FilePath(file));
+  if (!made.ok) return Fail(FromUtf8(made.error));
+  std::string error;
+  if (!KeepBoardProfile(made.profile, BoardFolder(), &error)) return Fail(FromUtf8(error));
+  return Write(made.profile.name + '\n');
+}
+
+std::string ProblemText(const PostProblem& p) {
+  const auto number = [](std::uint64_t n) { return std::to_string(n); };
+  switch (p.kind) {
+    case PostProblemKind::kLeadingSpace:
+      return p.spaces == 1
+                 ? "a half-width space starts the line; the board drops it"
+                 : number(p.spaces) + " half-width spaces start the line; the board drops them";
+    case PostProblemKind::kSpaceRun:
+      return number(p.spaces) + " half-width spaces in a row; the board keeps one";
+    case PostProblemKind::kLostCharacter:
+      return CodePointName(p.character).toStdString() + " (" +
+             QString::fromUcs4(&p.character, 1).toStdString() +
+             ") is not in Shift_JIS; the board loses it";
+    case PostProblemKind::kOverByteLimit:
+      return number(p.count) + " bytes, over the board's limit of " + number(p.limit);
+    case PostProblemKind::kOverLineLimit:
+      return number(p.count) + " lines, over the board's limit of " + number(p.limit);
+  }
+  return {};
+}
+
+int WriteCheck(const std::u16string& text, const BoardProfile& profile) {
+  const std::vector<PostProblem> problems = CheckPost(text, profile);
+  std::string lines;
+  for (const PostProblem& p : problems) {
+    lines += std::to_string(p.line) + ':' + std::to_string(p.column) + '\t' + ProblemText(p) + '\n';
+  }
+  const int written = Write(lines);
+  return written != 0 ? written : problems.empty() ? 0 : 1;
+}
+
+int WriteSplit(const std::u16string& text, const BoardProfile& profile, const CliOptions& options) {
+  const PostSplit split = SplitPost(text, profile);
+  const auto oversized = [&](std::size_t part) {
+    return std::find(split.oversized.begin(), split.oversized.end(), part) != split.oversized.end();
+  };
+  const auto warn = [&](std::size_t part) {
+    WriteErrorLine(QStringLiteral("part %1 is one line over the board's limit of %2 bytes.")
+                       .arg(part + 1)
+                       .arg(profile.byteLimit));
+  };
+  const std::size_t count = split.parts.size();
+  if (options.split == 0) {
+    for (const std::size_t part : split.oversized) warn(part);
+    const int written = Write(std::to_string(count) + '\n');
+    return written != 0 ? written : split.oversized.empty() ? 0 : 1;
+  }
+  const auto part = static_cast<std::size_t>(options.split - 1);
+  if (part >= count) {
+    return Fail(
+        QStringLiteral("--split %1: there %2 only %3.")
+            .arg(options.split)
+            .arg(count == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+            .arg(count == 1 ? QStringLiteral("1 part") : QStringLiteral("%1 parts").arg(count)));
+  }
+  std::string bytes;
+  QString error;
+  if (!EncodeText(split.parts[part], options.encoding, &bytes, &error)) return Fail(error);
+  if (oversized(part)) warn(part);
+  const int written = Write(bytes);
+  return written != 0 ? written : oversized(part) ? 1 : 0;
+}
+
+}  // namespace
+
 int RunOutput(const CliOptions& options, const QString& folder) {
+  if (options.action == CliAction::BoardSettings)
+    return KeepBoardSettings(options.boardSettingsFile);
+  // The board is known before any text is made: a name that no profile has is a usage error.
+  BoardProfile profile;
+  if (options.check || options.split >= 0) {
+    BoardProfileResult found = FindBoardProfile(options.board.toStdString(), BoardFolder());
+    if (!found.ok) {
+      WriteErrorLine(FromUtf8(found.error) +
+                     (found.missing ? QStringLiteral(" Try 'koron-aa --help'.") : QString()));
+      return found.missing ? 2 : 1;
+    }
+    profile = std::move(found.profile);
+  }
   if (options.action == CliAction::List) {
     std::string names;
     QString error;
@@ -492,7 +591,8 @@ int RunOutput(const CliOptions& options, const QString& folder) {
   }
 
   // A body is written as it is read; its widths and its picture need it whole.
-  if (options.action == CliAction::Show && !options.widths && options.pngFile.isEmpty()) {
+  if (options.action == CliAction::Show && !options.widths && options.pngFile.isEmpty() &&
+      !options.check && options.split < 0) {
     return ShowStreamed(options, folder);
   }
   if (options.action == CliAction::Library || options.action == CliAction::Search ||
@@ -506,6 +606,8 @@ int RunOutput(const CliOptions& options, const QString& folder) {
   if (!text.warning.isEmpty()) WriteErrorLine(text.warning);
 
   if (options.widths) return WriteWidths(text.text);
+  if (options.check) return WriteCheck(text.text, profile);
+  if (options.split >= 0) return WriteSplit(text.text, profile, options);
   if (!options.pngFile.isEmpty()) return WritePng(text.text, options.pngFile);
   std::string bytes;
   QString error;

@@ -148,6 +148,11 @@ std::string UserFolderPath(const char* xdgDataHome, const char* home) {
   return HomeFolder(home) + "/.local/share/koron-aa";
 }
 
+std::string BoardProfileFolderPath(const char* xdgConfigHome, const char* home) {
+  if (IsAbsolute(xdgConfigHome)) return std::string(xdgConfigHome) + "/koron-aa/boards";
+  return HomeFolder(home) + "/.config/koron-aa/boards";
+}
+
 const char* UserFolderSource(const char* xdgDataHome, const char* home) {
   if (IsAbsolute(xdgDataHome)) return "XDG_DATA_HOME";
   return home != nullptr && home[0] != '\0' ? "HOME" : "the user database";

@@ -10,6 +10,10 @@ namespace koron {
 // arguments are the variables' values, null when unset.
 std::string UserFolderPath(const char* xdgDataHome, const char* home);
 
+// The folder of kept board profiles: $XDG_CONFIG_HOME/koron-aa/boards, or
+// $HOME/.config/koron-aa/boards when that variable is unset, empty or relative.
+std::string BoardProfileFolderPath(const char* xdgConfigHome, const char* home);
+
 // Where UserFolderPath took the folder from, for messages: "XDG_DATA_HOME", "HOME", or "the user
 // database" (the home folder of the password entry).
 const char* UserFolderSource(const char* xdgDataHome, const char* home);

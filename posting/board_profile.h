@@ -30,4 +30,59 @@ struct BoardProfile {
 // so that a board that counts less still takes what fits it.
 BoardProfile DefaultBoardProfile();
 
+// The profiles the tool brings, the default first. A kept profile never takes one of their names,
+// so a name given on the command line always means the same profile here.
+const std::vector<BoardProfile>& BuiltInBoardProfiles();
+std::optional<BoardProfile> FindBuiltInBoardProfile(std::string_view name);
+
+// The figures a profile may hold. Past them a setting is taken for a mistake, never for a board.
+inline constexpr std::uint64_t kMaxBoardByteLimit = std::uint64_t{1} << 30;
+inline constexpr std::uint32_t kMaxBoardLineLimit = 1000000;
+inline constexpr std::uint32_t kMaxBoardCountBytes = 64;  // of a line break, "<" and the like
+
+// A profile, or why there is none: `error` names the setting (or the file) and says what is
+// wrong, in English. `missing` tells a name that no profile has apart from a profile that cannot
+// be read.
+struct BoardProfileResult {
+  bool ok = false;
+  bool missing = false;
+  BoardProfile profile;
+  std::string error;
+};
+
+// A profile from a board's SETTING.TXT as boards publish it: KEY=VALUE lines in code page 932 (or
+// UTF-8), CR LF or LF. The name is BBS_TITLE, the byte limit BBS_MESSAGE_COUNT, the line limit
+// twice BBS_LINE_NUMBER (a board takes twice as many lines as that setting says), and references
+// pass when BBS_UNICODE is "pass" and are lost when it is "change"; how bytes are counted and
+// spaces dropped is as in DefaultBoardProfile. A missing, empty or malformed setting of these, or
+// a number that is 0, signed or past the limits above, gives no profile.
+BoardProfileResult ParseBoardSettings(std::string_view bytes);
+
+// ParseBoardSettings of the file at `path` (at most 1 MiB).
+BoardProfileResult ReadBoardSettingsFile(const std::string& path);
+
+// The name of the file in a profile folder that keeps the profile called `name`: the name itself
+// (in UTF-8) with "%", "/", control characters and a leading "." written as %XX, then ".txt".
+// Empty for a name that cannot be kept: an empty one, one that is too long for a file name.
+std::string BoardProfileFileName(std::string_view name);
+
+// Keeps `profile` in `folder` (made, private to the user, when missing), replacing a kept profile
+// of the same name safely (a temporary file, then a rename). Refused, with the reason in `error`,
+// for a name a built-in profile has, a name BoardProfileFileName refuses, figures outside the
+// limits, or a file that cannot be written.
+bool KeepBoardProfile(const BoardProfile& profile, const std::string& folder, std::string* error);
+
+// The profile called `name`: a built-in one, or else the one kept in `folder`. `missing` when
+// neither has it.
+BoardProfileResult FindBoardProfile(std::string_view name, const std::string& folder);
+
+// Every profile kept in `folder` that can be read, sorted by name; the built-in ones are not
+// among them.
+std::vector<BoardProfile> KeptBoardProfiles(const std::string& folder);
+
+// The bytes of `text` as the board counts them: each line break (CR LF, CR or LF, as SplitLines
+// cuts lines) counts lineBreakBytes, "<", ">", "\"" and "&" their own figures, every other
+// character its bytes in Shift_JIS-safe text (ShiftJisSafeBytes).
+std::uint64_t BoardByteCount(std::u16string_view text, const BoardProfile& profile);
+
 }  // namespace koron

@@ -152,6 +152,10 @@ void AppendForm(std::uint16_t form, std::string& out) {
 
 }  // namespace
 
+std::uint8_t ShiftJisSafeBytes(char32_t c) {
+  return c < kBmp ? Tables().safeBytes[c] : ReferenceLength(c);
+}
+
 std::uint64_t ShiftJisSafeByteCount(std::u16string_view text) {
   const std::uint8_t* safeBytes = Tables().safeBytes.data();
   std::uint64_t bytes = 0;

@@ -73,7 +73,8 @@ const std::string kPanelList = "\xEF\xBB\xBF[kana]\r\n" + kKana +
 // The test's own environment without a display, a platform, or the user's folders.
 std::vector<std::string> Environment(const std::string& home, std::vector<std::string> extra) {
   const std::vector<std::string> dropped = {"DISPLAY",       "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
-                                            "XDG_DATA_HOME", "XDG_DATA_DIRS",   "HOME"};
+                                            "XDG_DATA_HOME", "XDG_DATA_DIRS",   "HOME",
+                                            "XDG_CONFIG_HOME"};
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
@@ -129,6 +130,18 @@ class ListFolder {
     dir_.Write("lib/AA/bad.txt", std::string_view("x\0y", 3));
     dir_.Write("lib/AA/.hidden/c.txt", "hidden");
     std::filesystem::create_directory_symlink(".", dir_.Path("lib/AA/loop"));
+    // Spaces the board drops and a heart for the check; a board's settings; a kept profile.
+    std::filesystem::create_directories(dir_.Path("home/.config/koron-aa/boards"));
+    std::filesystem::create_directory(dir_.Path("board"));
+    dir_.Write("board/AAList_02.txt", "[spaces]\r\n  a  b\r\n\u2665\r\n");
+    dir_.Write("board/SETTING.TXT",
+               "BBS_TITLE=\x83\x6A\x83\x85\x81\x5B\x91\xAC\r\nBBS_MESSAGE_COUNT=2048\r\n"
+               "BBS_LINE_NUMBER=16\r\nBBS_UNICODE=change\r\n");
+    dir_.Write("board/BAD.TXT", "BBS_TITLE=t\nBBS_MESSAGE_COUNT=0\n");
+    dir_.Write("home/.config/koron-aa/boards/tiny.txt",
+               "name=tiny\nbyteLimit=10\nlineLimit=1\nlineBreakBytes=4\nlessThanBytes=4\n"
+               "greaterThanBytes=4\nquoteBytes=6\nampersandBytes=1\nreferencesPass=false\n"
+               "dropsSpaces=true\n");
   }
   RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {},
                 Stdout mode = Stdout::Pipe) const {
@@ -339,6 +352,45 @@ std::vector<Row> Rows() {
        1,
        "koron-aa: the library has no entry 'AA/a.mlt#3'."},
       {"LibraryErrors", {"--dir", "lib", "--library-errors"}, "AA/bad.txt\tnot text (holds NUL bytes)\n"},
+      {"CheckFindsNothing", {"--print", "--check"}, ""},
+      {"CheckWritesEachProblem",
+       {"--dir", "board", "--show", "spaces", "--check"},
+       "1:1\t2 half-width spaces start the line; the board drops them\n"
+       "1:4\t2 half-width spaces in a row; the board keeps one\n",
+       1},
+      {"CheckForAKeptBoard",
+       {"--dir", "board", "--show", "spaces", "--check", "--board", "tiny"},
+       "0:0\t17 bytes, over the board's limit of 10\n0:0\t2 lines, over the board's limit of 1\n"
+       "1:1\t2 half-width spaces start the line; the board drops them\n"
+       "1:4\t2 half-width spaces in a row; the board keeps one\n"
+       "2:1\tU+2665 (\u2665) is not in Shift_JIS; the board loses it\n",
+       1},
+      {"SplitCount", {"--dir", "board", "--show", "spaces", "--split", "0", "--board", "tiny"}, "2\n"},
+      {"SplitPart",
+       {"--dir", "board", "--show", "spaces", "--split", "2", "--board", "tiny", "--encoding",
+        "sjis-ncr"},
+       "&#9829;\r\n"},
+      {"SplitOutOfRange", {"--print", "--split", "2"}, "", 1, "--split 2: there is only 1 part."},
+      {"UnknownBoard",
+       {"--print", "--check", "--board", "nope"},
+       "",
+       2,
+       "there is no board profile 'nope'. Try 'koron-aa --help'."},
+      {"BoardSettingsKept", {"--board-settings", "board/SETTING.TXT"}, "\u30CB\u30E5\u30FC\u901F\n"},
+      {"BoardSettingsRefused",
+       {"--board-settings", "board/BAD.TXT"},
+       "",
+       1,
+       "board/BAD.TXT: BBS_MESSAGE_COUNT: '0' is out of range"},
+      {"BoardSettingsMissing",
+       {"--board-settings", "nowhere.txt"},
+       "",
+       1,
+       "cannot read 'nowhere.txt': No such file"},
+      Usage("BoardWithoutCheck", {"--print", "--board", "5ch"}),
+      Usage("CheckAndSplit", {"--print", "--check", "--split", "1"}),
+      Usage("SplitNotANumber", {"--print", "--split", "-1"}),
+      Usage("CheckAlone", {"--check"}),
       Usage("EntryWithoutNumber", {"--entry", "AA/a.mlt"}),
       Usage("LibraryAndSearch", {"--library", "--search", "x"}),
       Usage("UnknownOption", {"--bogus"}),

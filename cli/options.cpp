@@ -34,9 +34,10 @@ constexpr const char* kActionOptions[] = {"print",          "show",         "lis
                                           "library-errors", "open-library", "board-settings"};
 constexpr const char* kPictureOptions[] = {"marchers", "face",     "ears",         "cheer",
                                            "signs",    "template", "template-only"};
-constexpr const char* kTextOptions[] = {"encoding", "widths", "png", "check", "split"};
+constexpr const char* kTextOptions[] = {"encoding", "widths", "png",
+                                        "check",    "split",  "fix-spacing"};
 // What a text is written as, one at a time.
-constexpr const char* kTextForms[] = {"widths", "png", "check", "split"};
+constexpr const char* kTextForms[] = {"widths", "png", "check", "split", "fix-spacing"};
 
 void AddOption(QCommandLineParser& parser, const QStringList& names, const char* description,
                const char* valueName = nullptr) {
@@ -108,8 +109,13 @@ void SetUpParser(QCommandLineParser& parser) {
             "With --print, --show or --entry: write part N of the text cut into posts that fit "
             "the board (0: how many parts there are).",
             "N");
+  AddOption(parser, {QStringLiteral("fix-spacing")},
+            "With --print, --show or --entry: write the text with its blanks rewritten so that "
+            "the board draws each line at the same width; each place it cannot keep exact goes "
+            "to standard error, as --check writes it, with the dots it is off.");
   AddOption(parser, {QStringLiteral("board")},
-            "Check and split for board profile NAME: a kept one or the built-in 5ch (default).",
+            "Check, split and mend spacing for board profile NAME: a kept one or the built-in 5ch "
+            "(default).",
             "NAME");
   AddOption(parser, {QStringLiteral("board-settings")},
             "Make a board profile from the board's SETTING.TXT, keep it in "
@@ -261,6 +267,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("%1 cannot be used together.").arg(forms.join(QStringLiteral(" and "))));
   }
   options.check = isSet("check");
+  options.fixSpacing = isSet("fix-spacing");
   if (isSet("split")) {
     bool number = false;
     const QString given = value("split");
@@ -271,8 +278,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
   }
   if (isSet("board")) {
-    if (!options.check && options.split < 0) {
-      return Fail(QStringLiteral("--board needs --check or --split."));
+    if (!options.check && options.split < 0 && !options.fixSpacing) {
+      return Fail(QStringLiteral("--board needs --check, --split or --fix-spacing."));
     }
     options.board = value("board");
   }

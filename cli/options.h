@@ -49,6 +49,7 @@ struct CliOptions {
   bool widths = false;
   QString pngFile;  // empty: no picture export
   bool check = false;
+  bool fixSpacing = false;
   int split = -1;                         // --split N; -1 when not given
   QString board = QStringLiteral("5ch");  // --board NAME
   QString boardSettingsFile;              // --board-settings FILE

@@ -32,6 +32,7 @@
 #include "posting/post_check.h"
 #include "posting/post_split.h"
 #include "posting/shift_jis_safe.h"
+#include "posting/spacing_fix.h"
 #include "render/fonts.h"
 #include "render/text_art.h"
 #include "templates/list_file.h"
@@ -567,6 +568,25 @@ int WriteSplit(const std::u16string& text, const BoardProfile& profile, const Cl
   return written != 0 ? written : oversized(part) ? 1 : 0;
 }
 
+int WriteFixedSpacing(const std::u16string& text, const BoardProfile& profile,
+                      const CliOptions& options) {
+  const SpacingFix fix = FixSpacing(text, profile);
+  std::string bytes;
+  QString error;
+  if (!EncodeText(fix.text, options.encoding, &bytes, &error)) return Fail(error);
+  const int written = Write(bytes);
+  // In the form --check writes its places, so that one reader takes both.
+  std::string misses;
+  for (const SpacingMiss& miss : fix.misses) {
+    const std::uint32_t off = static_cast<std::uint32_t>(std::abs(miss.dots));
+    misses += std::to_string(miss.line) + ':' + std::to_string(miss.column) + "\tthe blanks are " +
+              std::to_string(off) + (off == 1 ? " dot " : " dots ") +
+              (miss.dots > 0 ? "wider" : "narrower") + " than before\n";
+  }
+  WriteAll(STDERR_FILENO, misses);
+  return written != 0 ? written : fix.misses.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int RunOutput(const CliOptions& options, const QString& folder) {
@@ -574,7 +594,7 @@ int RunOutput(const CliOptions& options, const QString& folder) {
     return KeepBoardSettings(options.boardSettingsFile);
   // The board is known before any text is made: a name that no profile has is a usage error.
   BoardProfile profile;
-  if (options.check || options.split >= 0) {
+  if (options.check || options.split >= 0 || options.fixSpacing) {
     BoardProfileResult found = FindBoardProfile(options.board.toStdString(), BoardFolder());
     if (!found.ok) {
       WriteErrorLine(FromUtf8(found.error) +
@@ -592,7 +612,7 @@ int RunOutput(const CliOptions& options, const QString& folder) {
 
   // A body is written as it is read; its widths and its picture need it whole.
   if (options.action == CliAction::Show && !options.widths && options.pngFile.isEmpty() &&
-      !options.check && options.split < 0) {
+      !options.check && options.split < 0 && !options.fixSpacing) {
     return ShowStreamed(options, folder);
   }
   if (options.action == CliAction::Library || options.action == CliAction::Search ||
@@ -608,6 +628,7 @@ int RunOutput(const CliOptions& options, const QString& folder) {
   if (options.widths) return WriteWidths(text.text);
   if (options.check) return WriteCheck(text.text, profile);
   if (options.split >= 0) return WriteSplit(text.text, profile, options);
+  if (options.fixSpacing) return WriteFixedSpacing(text.text, profile, options);
   if (!options.pngFile.isEmpty()) return WritePng(text.text, options.pngFile);
   std::string bytes;
   QString error;

@@ -72,8 +72,8 @@ const std::string kPanelList = "\xEF\xBB\xBF[kana]\r\n" + kKana +
 
 // The test's own environment without a display, a platform, or the user's folders.
 std::vector<std::string> Environment(const std::string& home, std::vector<std::string> extra) {
-  const std::vector<std::string> dropped = {"DISPLAY",       "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
-                                            "XDG_DATA_HOME", "XDG_DATA_DIRS",   "HOME",
+  const std::vector<std::string> dropped = {"DISPLAY",        "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                            "XDG_DATA_HOME",  "XDG_DATA_DIRS",   "HOME",
                                             "XDG_CONFIG_HOME"};
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -124,8 +124,9 @@ class ListFolder {
     ::mkfifo(dir_.Path("lonely").c_str(), 0600);  // a pipe that nobody reads
     std::filesystem::create_directories(dir_.Path("lib/AA/.hidden"));
     dir_.Write("lib/AAList_01.txt", "[t]\r\n1\r\n");
-    dir_.Write("lib/AA/a.mlt",
-               "\u3010\u7AE0\u3011\n[SPLIT]\n\uFF94\uFF99\uFF75&#12354;\n[SPLIT]\n \n[SPLIT]\nname\n");
+    dir_.Write(
+        "lib/AA/a.mlt",
+        "\u3010\u7AE0\u3011\n[SPLIT]\n\uFF94\uFF99\uFF75&#12354;\n[SPLIT]\n \n[SPLIT]\nname\n");
     dir_.Write("lib/AA/b.ast", "[AA][\u306D\t\u3053]\n\u306B\u3083\n");
     dir_.Write("lib/AA/bad.txt", std::string_view("x\0y", 3));
     dir_.Write("lib/AA/.hidden/c.txt", "hidden");
@@ -159,7 +160,11 @@ void ExpectErrorLine(const RunResult& run, const char* wanted) {
     EXPECT_EQ(run.err, "");
     return;
   }
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  // One line for each line wanted.
+  const std::string_view lines(wanted);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'),
+            std::count(lines.begin(), lines.end(), '\n') + 1)
+      << run.err;
   EXPECT_EQ(run.err.back(), '\n');
   EXPECT_NE(run.err.find(wanted), std::string::npos) << run.err;
 }
@@ -351,7 +356,9 @@ std::vector<Row> Rows() {
        "",
        1,
        "koron-aa: the library has no entry 'AA/a.mlt#3'."},
-      {"LibraryErrors", {"--dir", "lib", "--library-errors"}, "AA/bad.txt\tnot text (holds NUL bytes)\n"},
+      {"LibraryErrors",
+       {"--dir", "lib", "--library-errors"},
+       "AA/bad.txt\tnot text (holds NUL bytes)\n"},
       {"CheckFindsNothing", {"--print", "--check"}, ""},
       {"CheckWritesEachProblem",
        {"--dir", "board", "--show", "spaces", "--check"},
@@ -365,18 +372,30 @@ std::vector<Row> Rows() {
        "1:4\t2 half-width spaces in a row; the board keeps one\n"
        "2:1\tU+2665 (\u2665) is not in Shift_JIS; the board loses it\n",
        1},
-      {"SplitCount", {"--dir", "board", "--show", "spaces", "--split", "0", "--board", "tiny"}, "2\n"},
+      {"SplitCount",
+       {"--dir", "board", "--show", "spaces", "--split", "0", "--board", "tiny"},
+       "2\n"},
       {"SplitPart",
        {"--dir", "board", "--show", "spaces", "--split", "2", "--board", "tiny", "--encoding",
         "sjis-ncr"},
        "&#9829;\r\n"},
+      {"FixSpacing",
+       {"--dir", "board", "--show", "spaces", "--fix-spacing", "--encoding", "sjis-ncr"},
+       "&#8199;a&#8199;b\r\n&#9829;\r\n"},
+      {"FixSpacingWithoutReferences",
+       {"--dir", "board", "--show", "spaces", "--fix-spacing", "--board", "tiny"},
+       "\u3000a\u3000b\r\n\u2665\r\n",
+       1,
+       "1:1\tthe blanks are 1 dot wider than before\n1:4\tthe blanks are 1 dot wider than before"},
       {"SplitOutOfRange", {"--print", "--split", "2"}, "", 1, "--split 2: there is only 1 part."},
       {"UnknownBoard",
        {"--print", "--check", "--board", "nope"},
        "",
        2,
        "there is no board profile 'nope'. Try 'koron-aa --help'."},
-      {"BoardSettingsKept", {"--board-settings", "board/SETTING.TXT"}, "\u30CB\u30E5\u30FC\u901F\n"},
+      {"BoardSettingsKept",
+       {"--board-settings", "board/SETTING.TXT"},
+       "\u30CB\u30E5\u30FC\u901F\n"},
       {"BoardSettingsRefused",
        {"--board-settings", "board/BAD.TXT"},
        "",
@@ -389,6 +408,7 @@ std::vector<Row> Rows() {
        "cannot read 'nowhere.txt': No such file"},
       Usage("BoardWithoutCheck", {"--print", "--board", "5ch"}),
       Usage("CheckAndSplit", {"--print", "--check", "--split", "1"}),
+      Usage("FixSpacingAndCheck", {"--print", "--check", "--fix-spacing"}),
       Usage("SplitNotANumber", {"--print", "--split", "-1"}),
       Usage("CheckAlone", {"--check"}),
       Usage("EntryWithoutNumber", {"--entry", "AA/a.mlt"}),

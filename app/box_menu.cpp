@@ -12,7 +12,10 @@
 #include <algorithm>
 
 #include "app/balloon.h"
+#include "app/board_choice.h"
 #include "app/text_box.h"
+#include "posting/post_check.h"
+#include "posting/post_split.h"
 #include "posting/shift_jis_safe.h"
 #include "posting/spacing_fix.h"
 #include "render/text_art.h"
@@ -69,11 +72,36 @@ QString SaveFailureWords(const PngSaveFailure& failure) {
   return QString::fromUtf16(u"%1 に書き込めません: %2").arg(path, failure.system);
 }
 
-// The board the boxes' text is meant for.
-BoardProfile ChosenBoard() {
-  BoardProfile board;
-  board.name = "5ch";
-  return board;
+// Where "分割してコピー" stands in a box's text: the text it was cut from (by its hash and
+// length, so that any edit starts it again) and the part copied last.
+const char* const kSplitProperty = "koronSplit";
+
+struct SplitPlace {
+  qulonglong hash = 0;
+  qsizetype length = -1;
+  int copied = 0;  // 1-based; 0 for none
+};
+
+SplitPlace SplitPlaceOf(const QPlainTextEdit* box, const QString& text) {
+  const QVariantList kept = box->property(kSplitProperty).toList();
+  if (kept.size() != 3 || kept[0].toULongLong() != qHash(text) ||
+      kept[1].toLongLong() != text.size()) {
+    return {};
+  }
+  return {static_cast<qulonglong>(qHash(text)), text.size(), kept[2].toInt()};
+}
+
+// Copies the part after the one copied last (the first again after the last); the part copied.
+int CopyNextPart(QPlainTextEdit* box) {
+  const QString text = BoxText(box);
+  const std::u16string whole = text.toStdU16String();
+  const PostSplit split = SplitPost(whole, ChosenBoard());
+  const int count = static_cast<int>(split.parts.size());
+  const int part = SplitPlaceOf(box, text).copied % count + 1;
+  CopyToClipboard(QString::fromStdU16String(std::u16string(split.parts[part - 1])));
+  box->setProperty(kSplitProperty, QVariantList{static_cast<qulonglong>(qHash(text)),
+                                                static_cast<qlonglong>(text.size()), part});
+  return part;
 }
 
 }  // namespace
@@ -130,15 +158,22 @@ QString ReadoutWords(const std::u16string& text, bool* overBudget) {
   const std::vector<std::uint32_t> widths = TextArtLineWidths(text);
   const std::uint32_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
   const std::uint64_t bytes = ShiftJisSafeByteCount(text);
+  const BoardProfile& board = ChosenBoard();
+  const std::size_t problems = CheckPost(text, board).size();
   // A line measured partly in a face other than the text-art ones may be wider or narrower on
   // the board, so the widest figure is only about right.
   const std::vector<bool> approximate = TextArtApproximateLines(text);
   const bool guessed = std::find(approximate.begin(), approximate.end(), true) != approximate.end();
   QString words = QString::fromUtf16(u"幅 %1%2 ドット　%3 / %4 バイト")
                       .arg(guessed ? QString::fromUtf16(u"≈") : QString(), GroupedNumber(widest),
-                           GroupedNumber(bytes), GroupedNumber(kPostByteBudget));
-  const bool over = bytes > kPostByteBudget;
+                           GroupedNumber(bytes), GroupedNumber(board.byteLimit));
+  bool over = bytes > board.byteLimit;
   if (over) words += QString::fromUtf16(u"（超過）");
+  // What the chosen board would not show as it stands (CheckPost), marked as the budget is.
+  if (problems > 0) {
+    words += QString::fromUtf16(u"　ずれ %1 か所").arg(GroupedNumber(problems));
+    over = true;
+  }
   if (overBudget != nullptr) *overBudget = over;
   return words;
 }
@@ -158,6 +193,20 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
     // Unicode text on the clipboard, as pasting needs; the references are plain ASCII in it.
     CopyToClipboard(
         QString::fromStdU16String(MakeShiftJisSafe(BoxText(box).toStdU16String()).text));
+  });
+  // Parts that fit the board, one a use: the caption tells which comes next.
+  const QString whole = QString::fromStdU16String(text);
+  const std::size_t parts = SplitPost(text, ChosenBoard()).parts.size();
+  const int next = SplitPlaceOf(box, whole).copied % static_cast<int>(parts) + 1;
+  QAction* split = menu->addAction(
+      parts > 1 ? QString::fromUtf16(u"分割してコピー（%1 / %2）").arg(next).arg(parts)
+                : QString::fromUtf16(u"分割してコピー"));
+  split->setObjectName(QStringLiteral("copySplit"));
+  QObject::connect(split, &QAction::triggered, box, [box] {
+    const QString text = BoxText(box);
+    const std::size_t count = SplitPost(text.toStdU16String(), ChosenBoard()).parts.size();
+    const int part = CopyNextPart(box);
+    ShowBalloon(box, QString::fromUtf16(u"%1 / %2 をコピーしました").arg(part).arg(count));
   });
   QAction* spacing = menu->addAction(QString::fromUtf16(u"掲示板向けに空白を整える"));
   spacing->setObjectName(QStringLiteral("fixSpacing"));
@@ -188,6 +237,8 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
                     &failure);
     if (!failure.isEmpty()) ShowBalloonOnReturn(box, failure);
   });
+  menu->addSeparator();
+  menu->addMenu(CreateBoardMenu(box, menu));
   // What the window offers with its own shortcut (the library window, in the main window).
   if (auto* library = box->window()->findChild<QAction*>(QStringLiteral("openLibrary"),
                                                          Qt::FindDirectChildrenOnly)) {

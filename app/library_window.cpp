@@ -115,11 +115,6 @@ bool IsEnter(const QKeyEvent* key) {
 
 }  // namespace
 
-QString SettingsPath() {
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-         QStringLiteral("/koron-aa/koron-aa.conf");
-}
-
 LibraryWindow::LibraryWindow(const QString& folder, Form1* main)
     : QWidget(nullptr, Qt::Window), folder_(folder), main_(main) {
   setObjectName(QStringLiteral("LibraryWindow"));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/board_choice.h"
 #include "app/library_entry_model.h"
 
 class QButtonGroup;
@@ -122,8 +123,5 @@ class LibraryWindow : public QWidget {
   int hoverRow_ = -1;
   bool opened_ = false;  // a whole library was shown; later ones are updates
 };
-
-// Where the windows' settings are kept: $XDG_CONFIG_HOME/koron-aa/koron-aa.conf.
-QString SettingsPath();
 
 }  // namespace koron

@@ -8,7 +8,8 @@
 namespace koron::test {
 
 // Makes a fresh, empty scratch directory the working directory for the lifetime of the object, so
-// that the window finds only the list and position files a test writes.
+// that the window finds only the list and position files a test writes; the XDG folders (the
+// settings, the history, the index) point inside it too, so no test sees the user's own.
 class ScratchDirectory {
  public:
   ScratchDirectory();
@@ -21,6 +22,7 @@ class ScratchDirectory {
  private:
   QString previous_;
   testing::ScratchDir dir_;
+  QByteArray xdg_[3];  // the variables as they were
 };
 
 // Writes `bytes` to `name` in the working directory, replacing it.

@@ -9,15 +9,18 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTextCursor>
 #include <QToolTip>
 #include <QtTest>
 
 #include "app/application_setup.h"
+#include "app/board_choice.h"
 #include "app/box_menu.h"
 #include "app/form1.h"
 #include "app/text_box.h"
 #include "composer/composer.h"
+#include "posting/post_split.h"
 #include "render/text_art.h"
 #include "tests/app/app_test_support.h"
 
@@ -485,9 +488,10 @@ class HandlersTest : public QObject {
         << "TextAA" << QString::fromUtf16(u"\u00E9\u2665\r\n\u2200\uFF5E\U0001F600")
         << QStringLiteral("ドット　28 / 4,096 バイト")
         << QString::fromUtf16(u"&#233;&#9829;\r\n\u2200\uFF5E&#128512;");
-    QTest::newRow("over the budget") << "TextAA2" << QString(5000, QLatin1Char('a'))
-                                     << QStringLiteral("ドット　5,000 / 4,096 バイト（超過）")
-                                     << QString(5000, QLatin1Char('a'));
+    QTest::newRow("over the budget")
+        << "TextAA2" << QString(5000, QLatin1Char('a'))
+        << QStringLiteral("ドット　5,000 / 4,096 バイト（超過）　ずれ 1 か所")
+        << QString(5000, QLatin1Char('a'));
   }
 
   void contextMenu() {
@@ -514,11 +518,14 @@ class HandlersTest : public QObject {
     QCOMPARE(actions.last()->objectName(), QStringLiteral("openLibrary"));
     QCOMPARE(actions.last()->text(), QStringLiteral("ＡＡ庫を開く"));
     QVERIFY(actions[actions.size() - 2]->isSeparator());
-    QAction* save = actions[actions.size() - 3];
+    QCOMPARE(actions[actions.size() - 3]->menu()->objectName(), QStringLiteral("boards"));
+    QVERIFY(actions[actions.size() - 4]->isSeparator());
+    QAction* save = actions[actions.size() - 5];
     QCOMPARE(save->objectName(), QStringLiteral("saveImage"));
     QCOMPARE(save->text(), QStringLiteral("画像として保存…"));
-    QCOMPARE(actions[actions.size() - 4]->objectName(), QStringLiteral("fixSpacing"));
-    QAction* copy = actions[actions.size() - 5];
+    QCOMPARE(actions[actions.size() - 6]->objectName(), QStringLiteral("fixSpacing"));
+    QCOMPARE(actions[actions.size() - 7]->objectName(), QStringLiteral("copySplit"));
+    QAction* copy = actions[actions.size() - 8];
     QCOMPARE(copy->text(), QStringLiteral("Shift_JIS でコピー"));
     copy->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
@@ -553,6 +560,54 @@ class HandlersTest : public QObject {
     QCOMPARE(!misses.empty(), balloon);
     form.TextAA->undo();
     QCOMPARE(koron::BoxText(form.TextAA), text);
+  }
+
+  // The boxes' 掲示板 submenu offers the built-in board and those made of a SETTING.TXT; the one
+  // chosen is kept and sets the readout's budget and count of problems; 分割してコピー copies the
+  // parts that fit it in turn, and starts again when the text changes.
+  void boardsAndSplit() {
+    koron::test::WriteBytes(QStringLiteral("SETTING.TXT"),
+                            "BBS_TITLE=tiny\r\nBBS_MESSAGE_COUNT=16\r\nBBS_LINE_NUMBER=1\r\n"
+                            "BBS_UNICODE=change\r\n");
+    QCOMPARE(koron::AdoptBoardSettings(QStringLiteral("SETTING.TXT")), QString());
+    QCOMPARE(koron::ChosenBoard().name, "tiny");
+    Form1 form;
+    const std::u16string text = u"aaaa\r\nbbbb\r\n\r\ncc  c\r\n";
+    koron::SetBoxText(form.TextAA, text);
+    const auto menu = [&] {
+      return std::unique_ptr<QMenu>(koron::CreateBoxMenu(form.TextAA, form.folder(), QPoint()));
+    };
+    std::unique_ptr<QMenu> first = menu();
+    const QString readout = first->actions().first()->text();
+    QVERIFY2(readout.contains(QStringLiteral("/ 16 バイト")) &&
+                 readout.endsWith(QStringLiteral("ずれ 3 か所")),
+             qPrintable(readout));
+    QStringList boards;
+    for (QAction* action : first->findChild<QMenu*>(QStringLiteral("boards"))->actions()) {
+      if (action->isCheckable()) boards << action->text() + (action->isChecked() ? "*" : "");
+    }
+    QCOMPARE(boards, (QStringList{"5ch（4,096 バイト・60 行）", "tiny（16 バイト・2 行）*"}));
+
+    const koron::PostSplit split = koron::SplitPost(text, koron::ChosenBoard());
+    QCOMPARE(split.parts.size(), 2u);  // cut at the blank line
+    for (const int part : {0, 1, 0}) {
+      const std::unique_ptr<QMenu> again = menu();
+      QAction* copy = again->findChild<QAction*>(QStringLiteral("copySplit"));
+      QCOMPARE(copy->text(), QStringLiteral("分割してコピー（%1 / 2）").arg(part + 1));
+      copy->trigger();
+      QCOMPARE(QGuiApplication::clipboard()->text(),
+               QString::fromStdU16String(std::u16string(split.parts[part])));
+    }
+    form.TextAA->appendPlainText(QStringLiteral("d"));
+    QVERIFY(menu()
+                ->findChild<QAction*>(QStringLiteral("copySplit"))
+                ->text()
+                .startsWith(QStringLiteral("分割してコピー（1 / ")));
+
+    first->findChild<QMenu*>(QStringLiteral("boards"))->actions().first()->trigger();
+    QCOMPARE(koron::ChosenBoard().name, "5ch");
+    QCOMPARE(QSettings(koron::SettingsPath(), QSettings::IniFormat).value("Board/name"),
+             QVariant(QStringLiteral("5ch")));
   }
 
   // "画像として保存…" offers koron-aa.png in the working folder and writes the picture there; a

@@ -35,6 +35,11 @@ constexpr std::uint32_t BoardSpaceDots(char32_t c) {
   }
 }
 
+// Whether BoardSpaceDots(c) is not zero, in fewer steps.
+constexpr bool IsBoardSpace(char32_t c) {
+  return c == 0x0020 || c == 0x3000 || (c >= 0x2002 && c <= 0x200A && c != 0x2008);
+}
+
 // The thin spaces of that table: the ones Shift_JIS lacks, which reach a board as references.
 constexpr bool IsThinSpace(char32_t c) {
   return c != 0x0020 && c != 0x3000 && BoardSpaceDots(c) != 0;

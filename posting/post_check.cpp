@@ -24,6 +24,7 @@ std::vector<PostProblem> CheckPost(std::u16string_view text, const BoardProfile&
     }
     run = 0;
   };
+  const std::uint8_t* safeBytes = ShiftJisSafeBmpBytes();
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n;) {
     const char16_t unit = text[i];
@@ -59,7 +60,7 @@ std::vector<PostProblem> CheckPost(std::u16string_view text, const BoardProfile&
         bytes += profile.ampersandBytes;
         break;
       default: {
-        const std::uint8_t size = ShiftJisSafeBytes(c);
+        const std::uint8_t size = c < 0x10000 ? safeBytes[c] : ShiftJisSafeBytes(c);
         bytes += size;
         if (size > 2 && !profile.referencesPass) {
           PostProblem problem;

@@ -99,9 +99,9 @@ Cp932Tables BuildTables() {
   for (std::size_t c = 0; c < kBmp; ++c) {
     const std::uint16_t form = tables.form[c];
     tables.safeBytes[c] = IsSurrogate(static_cast<char32_t>(c)) ? ReferenceLength(kReplacement)
-                           : form == kNoForm ? ReferenceLength(static_cast<char32_t>(c))
-                           : form < 0x100    ? 1
-                                             : 2;
+                          : form == kNoForm ? ReferenceLength(static_cast<char32_t>(c))
+                          : form < 0x100    ? 1
+                                            : 2;
   }
   return tables;
 }
@@ -151,6 +151,8 @@ void AppendForm(std::uint16_t form, std::string& out) {
 }
 
 }  // namespace
+
+const std::uint8_t* ShiftJisSafeBmpBytes() { return Tables().safeBytes.data(); }
 
 std::uint8_t ShiftJisSafeBytes(char32_t c) {
   return c < kBmp ? Tables().safeBytes[c] : ReferenceLength(c);

@@ -28,6 +28,9 @@ std::uint64_t ShiftJisSafeByteCount(std::u16string_view text);
 // The bytes one code point takes in MakeShiftJisSafe(text).bytes: 1 or 2 for a character code
 // page 932 has, the length of its reference (4 or more) for one it lacks; a lone surrogate takes
 // that of "&#65533;". So a result above 2 tells that the character is not in code page 932.
+// ShiftJisSafeBytes of every code unit below U+10000, for a loop that asks it of each
+// character.
+const std::uint8_t* ShiftJisSafeBmpBytes();
 std::uint8_t ShiftJisSafeBytes(char32_t c);
 
 // The code page 932 bytes of MakeShiftJisSafe(text).text.

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "posting/board_spaces.h"
-#include "posting/code_points.h"
 
 namespace koron {
 namespace {
@@ -160,16 +159,23 @@ SpacingFix FixSpacing(std::u16string_view text, const BoardProfile& profile) {
       column = 1;
       continue;
     }
-    if (BoardSpaceDots(c) == 0) {
-      // Every blank is a single code unit; anything else is copied whole, pairs included.
+    if (!IsBoardSpace(c)) {
+      // Every blank is a single code unit; what lies between them is copied at once, a column
+      // for each code point.
       const std::size_t from = i;
-      NextCodePoint(text, i);
+      while (i < text.size() && text[i] != u'\r' && text[i] != u'\n' && !IsBoardSpace(text[i])) {
+        const char16_t unit = text[i++];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
+            text[i] <= 0xDFFF) {
+          ++i;
+        }
+        ++column;
+      }
       fix.text.append(text.substr(from, i - from));
-      ++column;
       continue;
     }
     std::size_t end = i;
-    while (end < text.size() && BoardSpaceDots(text[end]) != 0) ++end;
+    while (end < text.size() && IsBoardSpace(text[end])) ++end;
     const std::u16string_view run = text.substr(i, end - i);
     const bool atLineStart = column == 1;
     if (Survives(run, atLineStart, profile)) {

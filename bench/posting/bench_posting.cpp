@@ -1,6 +1,8 @@
 // The posting readout and the picture export, each beside its floor in the same run:
 // - widths and byte count of a 200,000-unit picture against converting it to code page 932 with
 //   ICU (goal: at most 2x);
+// - the board check and the spacing fix of the same picture against its widths and byte count
+//   (goal: at most 2x);
 // - saving a 20-marcher picture as PNG against saving a blank PNG of the same size (goal: at
 //   most 3x).
 #include <benchmark/benchmark.h>
@@ -18,8 +20,11 @@
 
 #include "bench/ratio_reporter.h"
 #include "composer/composer.h"
+#include "posting/board_profile.h"
 #include "posting/dot_widths.h"
+#include "posting/post_check.h"
 #include "posting/shift_jis_safe.h"
+#include "posting/spacing_fix.h"
 #include "render/text_art.h"
 #include "text/code_page_932.h"
 #include "text/icu_converter.h"
@@ -68,6 +73,19 @@ void WidthsAndBytes(benchmark::State& state) {
     std::uint64_t bytes = koron::ShiftJisSafeByteCount(picture);
     benchmark::DoNotOptimize(widths.data());
     benchmark::DoNotOptimize(bytes);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * picture.size()));
+}
+
+// What a post check costs: the problems on the default board, and the spacing that survives it.
+void CheckAndFix(benchmark::State& state) {
+  const std::u16string& picture = LargestPicture();
+  const koron::BoardProfile board = koron::DefaultBoardProfile();
+  for (auto _ : state) {
+    std::vector<koron::PostProblem> problems = koron::CheckPost(picture, board);
+    koron::SpacingFix fix = koron::FixSpacing(picture, board);
+    benchmark::DoNotOptimize(problems.data());
+    benchmark::DoNotOptimize(fix.text.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * picture.size()));
 }
@@ -161,6 +179,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Register("WidthsAndBytes", WidthsAndBytes);
   Register("IcuToCp932", IcuToCp932);
+  Register("CheckAndFix", CheckAndFix);
   Register("EncodeShiftJisSafe", EncodeShiftJisSafe);
   Register("SavePicturePng", SavePicturePng);
   Register("SaveBlankPng", SaveBlankPng);
@@ -172,6 +191,7 @@ int main(int argc, char** argv) {
   std::printf("\nmedian times; picture of %zu units, 20-marcher picture %d x %d px\n",
               LargestPicture().size(), size.width(), size.height());
   PrintRatio(reporter, "widths+bytes/ICU", "WidthsAndBytes", "IcuToCp932", 2);
+  PrintRatio(reporter, "check+fix/widths+bytes", "CheckAndFix", "WidthsAndBytes", 2);
   PrintRatio(reporter, "sjis-safe bytes/ICU", "EncodeShiftJisSafe", "IcuToCp932", 2);
   PrintRatio(reporter, "PNG/blank PNG", "SavePicturePng", "SaveBlankPng", 3);
   return 0;

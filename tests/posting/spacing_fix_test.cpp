@@ -68,6 +68,12 @@ INSTANTIATE_TEST_SUITE_P(
                 {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(BoardSpaces, QuickTestAgreesWithTheTable) {
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    ASSERT_EQ(IsBoardSpace(c), BoardSpaceDots(c) != 0) << std::hex << c;
+  }
+}
+
 // Over many generated lines, on each kind of board: the blanks of each line are as wide as
 // before, or the line is reported by how much it is not; the rules hold; nothing else moves;
 // and a second pass finds nothing more to do.

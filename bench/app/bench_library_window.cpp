@@ -291,6 +291,10 @@ Keys Type(QLineEdit* field, QWidget* painted, const std::vector<QString>& querie
     keys.handled.push_back(Ms(timer));
     UntilPainted(counter, before);
     keys.shown.push_back(Ms(timer));
+    if (std::getenv("KORON_BENCH_VERBOSE") != nullptr) {
+      std::fprintf(stderr, "  %7.1f ms (handled in %.1f)  \"%s\"\n", keys.shown.back(),
+                   keys.handled.back(), field->text().toUtf8().constData());
+    }
     QTest::sendKeyEvent(QTest::Release, field, code, text, modifiers);
     QCoreApplication::processEvents();
   };

@@ -1,9 +1,11 @@
 #include "app/library_entry_model.h"
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
@@ -67,6 +69,12 @@ QSize LibraryEntryModel::BoxOf(Size size) {
 
 LibraryEntryModel::LibraryEntryModel(QObject* parent) : QAbstractListModel(parent) {
   thumbnails_.setMaxCost(16 * 1024 * 1024);  // pixels: 64 MB at most
+  drawLater_ = new QTimer(this);
+  drawLater_->setSingleShot(true);
+  drawLater_->setInterval(0);
+  connect(drawLater_, &QTimer::timeout, this, &LibraryEntryModel::DrawPending);
+  // Rows that moved or went are no longer the ones asked for.
+  connect(this, &QAbstractItemModel::modelReset, this, [this] { pending_.clear(); });
 }
 
 void LibraryEntryModel::SetThumbnailSize(QSize box) {
@@ -81,25 +89,40 @@ void LibraryEntryModel::SetLibraryRows(Library* library, std::vector<std::size_t
   beginResetModel();
   if (showsKept_ || library != library_) thumbnails_.clear();
   library_ = library;
-  rows_.clear();
-  rows_.reserve(indexes.size());
+  kept_.clear();
+  showsKept_ = false;
   headings_ = 0;
-  const std::vector<LibraryEntry>& entries = library->Entries();
-  const LibraryEntry* previous = nullptr;
+  rows_ = RowsFor(indexes, nullptr);
+  endResetModel();
+}
+
+void LibraryEntryModel::AppendLibraryRows(const std::vector<std::size_t>& indexes) {
+  if (indexes.empty() || showsKept_ || library_ == nullptr) return;
+  const std::vector<Row> more =
+      RowsFor(indexes, rows_.empty() ? nullptr : &library_->Entries()[rows_.back().index]);
+  const int first = static_cast<int>(rows_.size());
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(more.size()) - 1);
+  rows_.insert(rows_.end(), more.begin(), more.end());
+  endInsertRows();
+}
+
+std::vector<LibraryEntryModel::Row> LibraryEntryModel::RowsFor(
+    const std::vector<std::size_t>& indexes, const LibraryEntry* previous) {
+  const std::vector<LibraryEntry>& entries = library_->Entries();
+  std::vector<Row> rows;
+  rows.reserve(indexes.size());
   for (const std::size_t index : indexes) {
     const LibraryEntry& entry = entries[index];
     const bool newSection =
         previous == nullptr || previous->file != entry.file || previous->section != entry.section;
     if (newSection && !entry.section.empty()) {
-      rows_.push_back({index, true});
+      rows.push_back({index, true});
       ++headings_;
     }
-    rows_.push_back({index, false});
+    rows.push_back({index, false});
     previous = &entry;
   }
-  kept_.clear();
-  showsKept_ = false;
-  endResetModel();
+  return rows;
 }
 
 void LibraryEntryModel::SetKeptRows(std::vector<KeptEntry> entries) {
@@ -182,14 +205,42 @@ QString LibraryEntryModel::Name(int row) const {
   return QString::fromStdU16String(name);
 }
 
+QString LibraryEntryModel::ThumbnailKey(int row) const {
+  return showsKept_ ? QStringLiteral("k%1").arg(row)
+                    : QStringLiteral("e%1").arg(LibraryEntryOf(row).id);
+}
+
 QPixmap LibraryEntryModel::Thumbnail(int row) const {
-  const QString key = showsKept_ ? QStringLiteral("k%1").arg(row)
-                                 : QStringLiteral("e%1").arg(LibraryEntryOf(row).id);
+  const QString key = ThumbnailKey(row);
   if (const QPixmap* cached = thumbnails_.object(key)) return *cached;
-  QPixmap thumbnail = TextArtThumbnail(Entry(row).text, thumbnailSize_);
-  const int cost = std::max(1, thumbnail.width() * thumbnail.height());
-  thumbnails_.insert(key, new QPixmap(thumbnail), cost);
-  return thumbnail;
+  // Drawn soon, a few at a time between events, so that scrolling never waits for a page of
+  // them; a blank box stands in meanwhile.
+  if (std::find(pending_.begin(), pending_.end(), row) == pending_.end()) pending_.push_back(row);
+  drawLater_->start();
+  if (blank_.size() != thumbnailSize_) {
+    blank_ = QPixmap(thumbnailSize_);
+    blank_.fill(Qt::white);
+  }
+  return blank_;
+}
+
+void LibraryEntryModel::DrawPending() {
+  constexpr qint64 kSliceMs = 20;
+  QElapsedTimer clock;
+  clock.start();
+  while (!pending_.empty() && clock.elapsed() < kSliceMs) {
+    const int row = pending_.front();
+    pending_.erase(pending_.begin());
+    if (row >= rowCount() || IsHeading(row)) continue;
+    const QString key = ThumbnailKey(row);
+    if (!thumbnails_.contains(key)) {
+      const QPixmap thumbnail = TextArtThumbnail(Entry(row).text, thumbnailSize_);
+      thumbnails_.insert(key, new QPixmap(thumbnail),
+                         std::max(1, thumbnail.width() * thumbnail.height()));
+    }
+    emit dataChanged(index(row), index(row), {Qt::DecorationRole});
+  }
+  if (!pending_.empty()) drawLater_->start();
 }
 
 // A section's heading fills a thumbnail's box: its words in bold, wrapped, over a rule.

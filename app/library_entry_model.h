@@ -11,6 +11,8 @@
 
 #include "library/user_store.h"
 
+class QTimer;
+
 namespace koron {
 
 class Library;
@@ -41,6 +43,8 @@ class LibraryEntryModel : public QAbstractListModel {
 
   // `library` must outlive the rows, or be replaced by SetEmpty first.
   void SetLibraryRows(Library* library, std::vector<std::size_t> indexes);
+  // More of the library's entries after those shown, in library order.
+  void AppendLibraryRows(const std::vector<std::size_t>& indexes);
   void SetKeptRows(std::vector<KeptEntry> entries);
   void SetEmpty();
 
@@ -63,6 +67,8 @@ class LibraryEntryModel : public QAbstractListModel {
  private:
   QString Name(int row) const;
   QPixmap Thumbnail(int row) const;
+  QString ThumbnailKey(int row) const;
+  void DrawPending();
 
   // A library row: the entry's index into Library::Entries(); a heading holds that of the first
   // entry of its section.
@@ -71,6 +77,9 @@ class LibraryEntryModel : public QAbstractListModel {
     bool heading;
   };
   const LibraryEntry& LibraryEntryOf(int row) const;
+  // Rows for `indexes`, with a heading where a section begins after `previous` (counted in
+  // headings_).
+  std::vector<Row> RowsFor(const std::vector<std::size_t>& indexes, const LibraryEntry* previous);
   QPixmap Heading(int row) const;
 
   Library* library_ = nullptr;
@@ -81,6 +90,9 @@ class LibraryEntryModel : public QAbstractListModel {
   QSize thumbnailSize_{128, 96};
   // Library entries by their id; kept ones by their place in the list, cleared with it.
   mutable QCache<QString, QPixmap> thumbnails_;
+  mutable std::vector<int> pending_;  // rows asked for and not drawn yet, first asked first
+  mutable QPixmap blank_;
+  QTimer* drawLater_ = nullptr;
 };
 
 // A picture's thumbnail: its first lines drawn in the text-art font, scaled down to fit `box`.

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,6 +25,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
@@ -171,6 +173,10 @@ void LibraryWindow::CreateControls() {
   Tree->setCurrentItem(Tree->topLevelItem(0));
 
   model_ = new LibraryEntryModel(this);
+  checkLater_ = new QTimer(this);
+  checkLater_->setSingleShot(true);
+  checkLater_->setInterval(0);
+  connect(checkLater_, &QTimer::timeout, this, [this] { RunOrSkip([this] { CheckSome(); }); });
   Entries = new QListView(this);
   Entries->setObjectName(QStringLiteral("entries"));
   Entries->setAccessibleName(Q(u"\uFF21\uFF21の一覧"));
@@ -423,6 +429,7 @@ QTreeWidgetItem* LibraryWindow::Node(NodeKind kind) const {
 }
 
 void LibraryWindow::Refresh() {
+  StopChecking();
   const QTreeWidgetItem* node = Tree->currentItem();
   const NodeKind kind = KindOf(node);
   const QString query = Search->text();
@@ -435,7 +442,8 @@ void LibraryWindow::Refresh() {
                kept.end());
     model_->SetKeptRows(std::move(kept));
   } else if (library_ != nullptr) {
-    std::vector<std::size_t> found = library_->Search(query.toStdU16String());
+    LibraryCandidates candidates = library_->FindCandidates(query.toStdU16String());
+    std::vector<std::size_t>& found = candidates.entries;
     if (kind == NodeKind::kFile || kind == NodeKind::kFolder) {
       const std::vector<LibraryFileInfo>& files = library_->Files();
       std::vector<bool> wanted(files.size(), false);
@@ -452,12 +460,64 @@ void LibraryWindow::Refresh() {
                                  [&](std::size_t i) { return !wanted[entries[i].file]; }),
                   found.end());
     }
-    model_->SetLibraryRows(library_.get(), std::move(found));
+    if (candidates.unsure.empty()) {
+      model_->SetLibraryRows(library_.get(), std::move(found));
+    } else {
+      // The index only narrows these down: each is read to be sure, a slice at a time, so that
+      // the first results show at once and typing never waits for the last.
+      model_->SetLibraryRows(library_.get(), {});
+      checking_ = std::move(candidates);
+      checked_ = 0;
+      CheckSome();
+      return;
+    }
   } else {
     model_->SetEmpty();
   }
+  ShowFound();
+}
+
+void LibraryWindow::StopChecking() {
+  checkLater_->stop();
+  checking_ = LibraryCandidates();
+  checked_ = 0;
+}
+
+bool LibraryWindow::IsSearching() const { return checked_ < checking_.entries.size(); }
+
+void LibraryWindow::CheckSome() {
+  constexpr qint64 kSliceMs = 15;
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<std::size_t> found;
+  const std::size_t total = checking_.entries.size();
+  const std::size_t last = checked_ + std::min(slice_, total - checked_);
+  while (checked_ < last && clock.elapsed() < kSliceMs) {
+    for (int k = 0; k < 8 && checked_ < last; ++k) {
+      const std::size_t index = checking_.entries[checked_++];
+      if (library_->Holds(index, checking_)) found.push_back(index);
+    }
+  }
+  const bool first = model_->rowCount() == 0;
+  model_->AppendLibraryRows(found);
+  if (checked_ < total) {
+    Count->setText(Q(u"%1 件…").arg(GroupedNumber(model_->EntryCount())));
+    Nothing->hide();
+    if (first && model_->rowCount() > 0) Entries->setCurrentIndex(model_->index(0));
+    checkLater_->start();
+    return;
+  }
+  StopChecking();
+  if (first) {
+    ShowFound();
+  } else {
+    Count->setText(Q(u"%1 件").arg(GroupedNumber(model_->EntryCount())));
+  }
+}
+
+void LibraryWindow::ShowFound() {
   Count->setText(Q(u"%1 件").arg(GroupedNumber(model_->EntryCount())));
-  SayWhyEmpty(kind, query);
+  SayWhyEmpty(KindOf(Tree->currentItem()), Search->text());
   if (model_->rowCount() > 0) {
     Entries->setCurrentIndex(model_->index(0));
   } else {
@@ -842,6 +902,7 @@ void LibraryWindow::SwapLibrary(std::unique_ptr<Library> library) {
         QString::fromStdString(library_->Files().at(node->data(0, kWhereRole).toULongLong()).path);
   }
   const QString chosen = CurrentRow() < 0 ? QString() : model_->Reference(CurrentRow());
+  StopChecking();
   model_->SetEmpty();  // its rows point into the library that goes
   library_ = std::move(library);
   FillTree();

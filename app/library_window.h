@@ -3,11 +3,13 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "app/board_choice.h"
 #include "app/library_entry_model.h"
+#include "library/library_index.h"
 
 class QButtonGroup;
 class QLabel;
@@ -17,6 +19,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -61,6 +64,11 @@ class LibraryWindow : public QWidget {
   QLabel* Nothing = nullptr;         // over an empty list: why it is empty
 
   bool IsIndexing() const;
+  // Whether the results of the search are still being checked, slice by slice.
+  bool IsSearching() const;
+  // At most this many candidates are read in one slice (for tests; by default only time
+  // bounds a slice).
+  void SetSearchSlice(std::size_t candidates) { slice_ = candidates; }
   LibraryEntryModel* Model() const { return model_; }
   // The tree's node of that kind (the first, for files and folders); null when there is none.
   QTreeWidgetItem* Node(NodeKind kind) const;
@@ -101,6 +109,10 @@ class LibraryWindow : public QWidget {
   // Shows the chosen node's entries that match the search.
   void Refresh();
   void ShowChosen();
+  void CheckSome();
+  void StopChecking();
+  // The rows are all there: their count, why there are none, the first chosen.
+  void ShowFound();
   void Escape();
   void Tell(const QString& words);
   int CurrentRow() const;
@@ -121,6 +133,10 @@ class LibraryWindow : public QWidget {
   std::unique_ptr<Library> library_;
   std::unique_ptr<UserStore> store_;
   int hoverRow_ = -1;
+  LibraryCandidates checking_;  // a search's candidates still to be read, from checked_ on
+  std::size_t checked_ = 0;
+  std::size_t slice_ = SIZE_MAX;
+  QTimer* checkLater_ = nullptr;
   bool opened_ = false;  // a whole library was shown; later ones are updates
 };
 

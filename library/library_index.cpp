@@ -664,27 +664,28 @@ bool Library::Holds(std::size_t index, const std::vector<const std::u16string*>&
   return true;
 }
 
-std::vector<std::size_t> Library::Search(std::u16string_view query) {
+LibraryCandidates Library::FindCandidates(std::u16string_view query) {
   Load();
+  LibraryCandidates candidates;
   const std::vector<std::u16string> terms = SplitQuery(query);
-  std::vector<std::size_t> found;
   if (terms.empty()) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) found.push_back(i);
-    return found;
+    candidates.entries.resize(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) candidates.entries[i] = i;
+    return candidates;
   }
-  if (!store_) return found;
+  if (!store_) return candidates;
   std::vector<std::uint32_t> ids;
-  std::vector<const std::u16string*> toCheck;  // terms the grams only narrow down
   try {
     for (std::size_t t = 0; t < terms.size(); ++t) {
       std::vector<std::uint32_t> termIds = TermIds(terms[t]);
       ids = t == 0 ? std::move(termIds) : Intersect(ids, termIds);
-      if (terms[t].size() > 3) toCheck.push_back(&terms[t]);
+      if (terms[t].size() > 3) candidates.unsure.push_back(terms[t]);
       if (ids.empty()) break;
     }
   } catch (const StoreFailure&) {
     store_->postings.reset();
-    return found;
+    candidates.unsure.clear();
+    return candidates;
   }
   // Both lists are in id order: each id is looked for after the last one found.
   auto from = byId_.begin();
@@ -693,11 +694,31 @@ std::vector<std::size_t> Library::Search(std::u16string_view query) {
     if (from == byId_.end()) break;
     // Ids of entries that are gone stay in older segments until they are merged.
     if (from->first != id) continue;
-    if (!toCheck.empty() && !Holds(from->second, toCheck)) continue;
-    found.push_back(from->second);
+    candidates.entries.push_back(from->second);
   }
   // Id order is library order unless files were read again since.
+  std::vector<std::size_t>& found = candidates.entries;
   if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
+  if (found.empty()) candidates.unsure.clear();
+  return candidates;
+}
+
+bool Library::Holds(std::size_t index, const LibraryCandidates& candidates) {
+  if (candidates.unsure.empty()) return true;
+  std::vector<const std::u16string*> terms;
+  for (const std::u16string& term : candidates.unsure) terms.push_back(&term);
+  return Holds(index, terms);
+}
+
+std::vector<std::size_t> Library::Search(std::u16string_view query) {
+  LibraryCandidates candidates = FindCandidates(query);
+  if (candidates.unsure.empty()) return std::move(candidates.entries);
+  std::vector<const std::u16string*> terms;
+  for (const std::u16string& term : candidates.unsure) terms.push_back(&term);
+  std::vector<std::size_t> found;
+  for (const std::size_t index : candidates.entries) {
+    if (Holds(index, terms)) found.push_back(index);
+  }
   return found;
 }
 

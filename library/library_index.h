@@ -51,6 +51,13 @@ struct LibraryOptions {
   std::uint64_t batchBytes = 0;
 };
 
+// What the index alone finds for a query: the entries that may match, in library order, and the
+// terms each of them must still be shown to hold (none: they all match).
+struct LibraryCandidates {
+  std::vector<std::size_t> entries;
+  std::vector<std::u16string> unsure;
+};
+
 // $XDG_CACHE_HOME/koron-aa, or ~/.cache/koron-aa; empty when neither can be told.
 std::string DefaultCacheFolder();
 
@@ -81,6 +88,10 @@ class Library {
   // term occurs in the text, the name, the section, or the file's path without "AA/", compared
   // after NFKC case folding. A query without terms matches every entry.
   std::vector<std::size_t> Search(std::u16string_view query);
+  // Search in two steps, for a window that shows the first results before it has checked the
+  // rest: the candidates, then Holds for each unsure one (Search is both, whole).
+  LibraryCandidates FindCandidates(std::u16string_view query);
+  bool Holds(std::size_t index, const LibraryCandidates& candidates);
 
   // Where the index is kept; empty when in memory.
   const std::string& IndexPath() const { return indexPath_; }

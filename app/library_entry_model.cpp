@@ -225,7 +225,7 @@ QPixmap LibraryEntryModel::Thumbnail(int row) const {
 }
 
 void LibraryEntryModel::DrawPending() {
-  constexpr qint64 kSliceMs = 20;
+  constexpr qint64 kSliceMs = 12;
   QElapsedTimer clock;
   clock.start();
   while (!pending_.empty() && clock.elapsed() < kSliceMs) {

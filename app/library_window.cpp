@@ -486,7 +486,7 @@ void LibraryWindow::StopChecking() {
 bool LibraryWindow::IsSearching() const { return checked_ < checking_.entries.size(); }
 
 void LibraryWindow::CheckSome() {
-  constexpr qint64 kSliceMs = 15;
+  constexpr qint64 kSliceMs = 8;
   QElapsedTimer clock;
   clock.start();
   std::vector<std::size_t> found;

@@ -183,7 +183,14 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
   const std::u16string text = BoxText(box).toStdU16String();
 
   QAction* first = menu->actions().value(0);
-  menu->insertAction(first, Readout(text, menu));
+  QAction* readout = Readout(text, menu);
+  // Where 分割してコピー stands: the part copied last of how many.
+  if (const int copied = SplitPlaceOf(box, QString::fromStdU16String(text)).copied; copied > 0) {
+    readout->setText(readout->text() + QString::fromUtf16(u"　分割 %1 / %2")
+                                           .arg(copied)
+                                           .arg(SplitPost(text, ChosenBoard()).parts.size()));
+  }
+  menu->insertAction(first, readout);
   menu->insertSeparator(first);
 
   menu->addSeparator();

@@ -47,6 +47,7 @@
 #include "library/user_store.h"
 #include "posting/dot_widths.h"
 #include "posting/shift_jis_safe.h"
+#include "posting/spacing_fix.h"
 #include "render/text_art.h"
 
 namespace koron {
@@ -608,6 +609,18 @@ void LibraryWindow::CopyEntry(int row, bool shiftJis) {
            .arg(model_->Reference(row)));
 }
 
+void LibraryWindow::CopyFixedSpacing(int row) {
+  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return;
+  const SpacingFix fix = FixSpacing(model_->Entry(row).text, ChosenBoard());
+  CopyToClipboard(QString::fromStdU16String(fix.text));
+  if (fix.misses.empty()) {
+    Tell(Q(u"%1 を掲示板向けに空白を整えてコピーしました").arg(model_->Reference(row)));
+  } else {
+    Tell(Q(u"%1 を空白を整えてコピーしました（%2 か所は幅を保てませんでした）")
+             .arg(model_->Reference(row), GroupedNumber(fix.misses.size())));
+  }
+}
+
 void LibraryWindow::ShowEntry(int row) {
   if (row < 0 || row >= model_->rowCount() || main_ == nullptr) return;
   if (main_->ShowInPanel(model_->Entry(row).text)) {
@@ -641,6 +654,8 @@ QMenu* LibraryWindow::CreateEntryMenu(int row) {
   };
   add("copy", Q(u"コピー"), [this, row] { CopyEntry(row, false); });
   add("copyShiftJis", Q(u"Shift_JIS でコピー"), [this, row] { CopyEntry(row, true); });
+  add("copyFixedSpacing", Q(u"掲示板向けに空白を整えてコピー"),
+      [this, row] { CopyFixedSpacing(row); });
   add("showInPanel", Q(u"右の欄に表示"), [this, row] { ShowEntry(row); });
   menu->addSeparator();
   bool favourite = false;

@@ -79,6 +79,8 @@ class LibraryWindow : public QWidget {
   // history.
   void UseEntry(int row, bool shiftJis);
   void CopyEntry(int row, bool shiftJis);
+  // Copies the entry with its blanks as the chosen board keeps them (FixSpacing).
+  void CopyFixedSpacing(int row);
   void ShowEntry(int row);
   void ToggleFavourite(int row);
   void SaveEntryImage(int row);

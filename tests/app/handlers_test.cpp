@@ -597,6 +597,8 @@ class HandlersTest : public QObject {
       copy->trigger();
       QCOMPARE(QGuiApplication::clipboard()->text(),
                QString::fromStdU16String(std::u16string(split.parts[part])));
+      QVERIFY(menu()->actions().first()->text().endsWith(
+          QStringLiteral("　分割 %1 / 2").arg(part + 1)));
     }
     form.TextAA->appendPlainText(QStringLiteral("d"));
     QVERIFY(menu()

@@ -232,7 +232,8 @@ class LibraryWindowTest : public QObject {
     for (QAction* action : menu->actions()) {
       if (!action->isSeparator()) captions << action->text();
     }
-    QCOMPARE(captions, (QStringList{"コピー", "Shift_JIS でコピー", "右の欄に表示",
+    QCOMPARE(captions, (QStringList{"コピー", "Shift_JIS でコピー",
+                                    "掲示板向けに空白を整えてコピー", "右の欄に表示",
                                     "画像として保存…", "お気に入りに追加", "フォルダを開く"}));
   }
 
@@ -260,6 +261,7 @@ class LibraryWindowTest : public QObject {
   // and opens its file's folder in the file manager; dragging it out gives its text.
   void entryMenuAndDrag() {
     WriteCollection();
+    koron::test::WriteBytes(QStringLiteral("AA/gap.txt"), "  x  y\r\n");
     QSettings(koron::SettingsPath(), QSettings::IniFormat)
         .setValue(QStringLiteral("LibraryWindow/imageFolder"), QDir::currentPath());
     Form1 form;
@@ -280,6 +282,11 @@ class LibraryWindowTest : public QObject {
     QCOMPARE(QImage(offered).size(), koron::TextArtImageSize(u"(=^.^=)\r\n"));
     QVERIFY2(library->Status->text().startsWith(QStringLiteral("AA/sub/cats.ast#1 を ")),
              qPrintable(library->Status->text()));
+
+    // The blanks as the board keeps them: none at the start of a line, never two in a row.
+    std::unique_ptr<QMenu> gap(library->CreateEntryMenu(RowOf(library, QStringLiteral("gap"))));
+    gap->findChild<QAction*>(QStringLiteral("copyFixedSpacing"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf16(u"\u2007x\u2007y\r\n"));
 
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");

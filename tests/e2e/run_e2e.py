@@ -101,8 +101,9 @@ SHOBON = "(´・ω・｀) shobon" + CRLF
 SUKIMA = "　∧＿∧" + CRLF + "（　´∀｀）\u2006sukima" + CRLF
 SUKIMA_SHIFT_JIS = "　∧＿∧" + CRLF + "（　´∀｀）&#8198;sukima" + CRLF
 # Down presses from the top of an entry's context menu to お気に入りに追加: コピー,
-# Shift_JIS でコピー, 右の欄に表示, 画像として保存…, then past the separator.
-MENU_DOWNS_TO_FAVOURITE = 5
+# Shift_JIS でコピー, 掲示板向けに空白を整えてコピー, 右の欄に表示, 画像として保存…, then past the
+# separator.
+MENU_DOWNS_TO_FAVOURITE = 6
 
 # What a plain-text copy may offer besides the text itself (X selection bookkeeping).
 TEXT_TARGETS = {"TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "UTF8_STRING", "STRING",

@@ -362,7 +362,8 @@ QString CliHelpText() {
               "Exit status: 0 done; 1 no display, text over the length limit, no such\n"
               "template (for --show, also one without a body), a list file that cannot be\n"
               "read, output failed, a problem found by --check, a part over the board's\n"
-              "limits or no such part for --split, or a SETTING.TXT that makes no profile;\n"
+              "limits or no such part for --split, a width --fix-spacing could not keep,\n"
+              "or a SETTING.TXT that makes no profile;\n"
               "2 usage error (also an unknown --board).\n")
               .arg(faces);
   return text;

@@ -91,14 +91,17 @@ SplitPlace SplitPlaceOf(const QPlainTextEdit* box, const QString& text) {
   return {static_cast<qulonglong>(qHash(text)), text.size(), kept[2].toInt()};
 }
 
-// Copies the part after the one copied last (the first again after the last); the part copied.
-int CopyNextPart(QPlainTextEdit* box) {
+// Copies the part after the one copied last (the first again after the last); the part copied,
+// and in `oversized` whether it is a single line over the board's limits.
+int CopyNextPart(QPlainTextEdit* box, bool* oversized) {
   const QString text = BoxText(box);
   const std::u16string whole = text.toStdU16String();
   const PostSplit split = SplitPost(whole, ChosenBoard());
   const int count = static_cast<int>(split.parts.size());
   const int part = SplitPlaceOf(box, text).copied % count + 1;
   CopyToClipboard(QString::fromStdU16String(std::u16string(split.parts[part - 1])));
+  *oversized = std::find(split.oversized.begin(), split.oversized.end(),
+                         static_cast<std::size_t>(part - 1)) != split.oversized.end();
   box->setProperty(kSplitProperty, QVariantList{static_cast<qulonglong>(qHash(text)),
                                                 static_cast<qlonglong>(text.size()), part});
   return part;
@@ -159,7 +162,13 @@ QString ReadoutWords(const std::u16string& text, bool* overBudget) {
   const std::uint32_t widest = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
   const std::uint64_t bytes = ShiftJisSafeByteCount(text);
   const BoardProfile& board = ChosenBoard();
-  const std::size_t problems = CheckPost(text, board).size();
+  const std::vector<PostProblem> problems = CheckPost(text, board);
+  // The board counts "<br>" and "&lt;" and the like: a post can pass its limit while its
+  // Shift_JIS bytes do not.
+  std::uint64_t boardBytes = 0;
+  for (const PostProblem& problem : problems) {
+    if (problem.kind == PostProblemKind::kOverByteLimit) boardBytes = problem.count;
+  }
   // A line measured partly in a face other than the text-art ones may be wider or narrower on
   // the board, so the widest figure is only about right.
   const std::vector<bool> approximate = TextArtApproximateLines(text);
@@ -167,11 +176,16 @@ QString ReadoutWords(const std::u16string& text, bool* overBudget) {
   QString words = QString::fromUtf16(u"幅 %1%2 ドット　%3 / %4 バイト")
                       .arg(guessed ? QString::fromUtf16(u"≈") : QString(), GroupedNumber(widest),
                            GroupedNumber(bytes), GroupedNumber(board.byteLimit));
-  bool over = bytes > board.byteLimit;
-  if (over) words += QString::fromUtf16(u"（超過）");
+  bool over = bytes > board.byteLimit || boardBytes > board.byteLimit;
+  if (boardBytes > board.byteLimit && boardBytes != bytes) {
+    words += QString::fromUtf16(u"（掲示板の数え方では %1 バイト、超過）")
+                 .arg(GroupedNumber(boardBytes));
+  } else if (over) {
+    words += QString::fromUtf16(u"（超過）");
+  }
   // What the chosen board would not show as it stands (CheckPost), marked as the budget is.
-  if (problems > 0) {
-    words += QString::fromUtf16(u"　ずれ %1 か所").arg(GroupedNumber(problems));
+  if (!problems.empty()) {
+    words += QString::fromUtf16(u"　ずれ %1 か所").arg(GroupedNumber(problems.size()));
     over = true;
   }
   if (overBudget != nullptr) *overBudget = over;
@@ -212,8 +226,14 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
   QObject::connect(split, &QAction::triggered, box, [box] {
     const QString text = BoxText(box);
     const std::size_t count = SplitPost(text.toStdU16String(), ChosenBoard()).parts.size();
-    const int part = CopyNextPart(box);
-    ShowBalloon(box, QString::fromUtf16(u"%1 / %2 をコピーしました").arg(part).arg(count));
+    bool oversized = false;
+    const int part = CopyNextPart(box, &oversized);
+    ShowBalloon(box,
+                QString::fromUtf16(oversized ? u"%1 / %2 をコピーしました（1 行で掲示板の上限を"
+                                               u"超えています）"
+                                             : u"%1 / %2 をコピーしました")
+                    .arg(part)
+                    .arg(count));
   });
   QAction* spacing = menu->addAction(QString::fromUtf16(u"掲示板向けに空白を整える"));
   spacing->setObjectName(QStringLiteral("fixSpacing"));

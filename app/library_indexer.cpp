@@ -149,7 +149,7 @@ void LibraryIndexer::Start() {
       };
       std::unique_ptr<Library> library = Library::Open(options);
       // The entries are read here, not on the GUI thread when the window first lists them.
-      if (library != nullptr) library->Entries();
+      if (library != nullptr && !job->cancelled) library->Entries();
       if (!job->cancelled) {
         const QString root = qtFolder + u'/';
         job->folders << qtFolder;

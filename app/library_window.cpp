@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "app/balloon.h"
@@ -54,7 +55,9 @@ namespace koron {
 namespace {
 
 constexpr int kKindRole = Qt::UserRole;
-constexpr int kWhereRole = Qt::UserRole + 1;  // a file's index, a folder's path with its slash
+// A file's index; a folder's path with its slash, as the library's bytes (names need not be
+// UTF-8: collections unpacked from Windows archives keep code page 932 names).
+constexpr int kWhereRole = Qt::UserRole + 1;
 
 QString Q(const char16_t* text) { return QString::fromUtf16(text); }
 
@@ -107,7 +110,7 @@ QString FreeName(const QDir& folder, const QString& name) {
   for (int n = 2; QFileInfo(folder.filePath(candidate)).exists() ||
                   QFileInfo(folder.filePath(candidate)).isSymLink();
        ++n) {
-    candidate = QStringLiteral("%1 %2").arg(name).arg(n);
+    candidate = QStringLiteral("%1 %2").arg(name, QString::number(n));
   }
   return candidate;
 }
@@ -300,7 +303,7 @@ void LibraryWindow::CreateControls() {
           [this](const QModelIndex& index) { RunOrSkip([&] { UseEntry(index.row(), false); }); });
   connect(Entries, &QListView::customContextMenuRequested, this, [this](QPoint at) {
     const QModelIndex index = Entries->indexAt(at);
-    if (!index.isValid()) return;
+    if (!index.isValid() || model_->IsHeading(index.row())) return;
     Entries->setCurrentIndex(index);
     QMenu* menu = CreateEntryMenu(index.row());
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -381,20 +384,20 @@ void LibraryWindow::FillTree() {
   all->setText(0, Counted(Q(u"すべて"), library_->Entries().size()));
 
   // Folders as parent nodes, each counting the entries under it.
-  QMap<QString, QTreeWidgetItem*> folders;
+  QMap<QByteArray, QTreeWidgetItem*> folders;
   QMap<QTreeWidgetItem*, std::size_t> sums;
   const std::vector<LibraryFileInfo>& files = library_->Files();
   for (std::size_t i = 0; i < files.size(); ++i) {
-    QString path = QString::fromStdString(files[i].path);
-    const QString shown = path.startsWith(QStringLiteral("AA/")) ? path.mid(3) : path;
-    const QStringList parts = shown.split(u'/');
+    const QByteArray path = QByteArray::fromStdString(files[i].path);
+    const bool underAA = path.startsWith("AA/");
+    const QList<QByteArray> parts = (underAA ? path.mid(3) : path).split('/');
     QTreeWidgetItem* parent = nullptr;
-    QString prefix = path.startsWith(QStringLiteral("AA/")) ? QStringLiteral("AA/") : QString();
+    QByteArray prefix = underAA ? QByteArray("AA/") : QByteArray();
     for (qsizetype p = 0; p + 1 < parts.size(); ++p) {
-      prefix += parts[p] + u'/';
+      prefix += parts[p] + '/';
       QTreeWidgetItem*& node = folders[prefix];
       if (node == nullptr) {
-        node = NewNode(NodeKind::kFolder, parts[p]);
+        node = NewNode(NodeKind::kFolder, QFile::decodeName(parts[p]));
         node->setData(0, kWhereRole, prefix);
         if (parent == nullptr) {
           Tree->addTopLevelItem(node);
@@ -405,9 +408,10 @@ void LibraryWindow::FillTree() {
       sums[node] += files[i].entries;
       parent = node;
     }
-    QTreeWidgetItem* item = NewNode(NodeKind::kFile, Counted(parts.last(), files[i].entries));
+    QTreeWidgetItem* item =
+        NewNode(NodeKind::kFile, Counted(QFile::decodeName(parts.last()), files[i].entries));
     item->setData(0, kWhereRole, static_cast<qulonglong>(i));
-    item->setToolTip(0, path);
+    item->setToolTip(0, QFile::decodeName(path));
     if (parent == nullptr) {
       Tree->addTopLevelItem(item);
     } else {
@@ -451,7 +455,7 @@ void LibraryWindow::Refresh() {
       if (kind == NodeKind::kFile) {
         wanted.at(node->data(0, kWhereRole).toULongLong()) = true;
       } else {
-        const std::string prefix = node->data(0, kWhereRole).toString().toStdString();
+        const std::string prefix = node->data(0, kWhereRole).toByteArray().toStdString();
         for (std::size_t i = 0; i < files.size(); ++i) {
           wanted[i] = files[i].path.compare(0, prefix.size(), prefix) == 0;
         }
@@ -601,76 +605,103 @@ void LibraryWindow::UseEntry(int row, bool shiftJis) {
   if (KindOf(Tree->currentItem()) == NodeKind::kHistory) Refresh();
 }
 
+std::optional<LibraryWindow::Target> LibraryWindow::TargetAt(int row) const {
+  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return std::nullopt;
+  return Target{model_->Entry(row), model_->Reference(row)};
+}
+
 void LibraryWindow::CopyEntry(int row, bool shiftJis) {
-  if (row < 0 || row >= model_->rowCount()) return;
-  const std::u16string text = model_->Entry(row).text;
-  CopyToClipboard(QString::fromStdU16String(shiftJis ? MakeShiftJisSafe(text).text : text));
-  Tell(Q(shiftJis ? u"%1 を Shift_JIS でコピーしました" : u"%1 をコピーしました")
-           .arg(model_->Reference(row)));
+  if (const std::optional<Target> target = TargetAt(row)) Copy(*target, shiftJis);
 }
 
 void LibraryWindow::CopyFixedSpacing(int row) {
-  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return;
-  const SpacingFix fix = FixSpacing(model_->Entry(row).text, ChosenBoard());
-  CopyToClipboard(QString::fromStdU16String(fix.text));
-  if (fix.misses.empty()) {
-    Tell(Q(u"%1 を掲示板向けに空白を整えてコピーしました").arg(model_->Reference(row)));
-  } else {
-    Tell(Q(u"%1 を空白を整えてコピーしました（%2 か所は幅を保てませんでした）")
-             .arg(model_->Reference(row), GroupedNumber(fix.misses.size())));
-  }
+  if (const std::optional<Target> target = TargetAt(row)) CopyFixed(*target);
 }
 
 void LibraryWindow::ShowEntry(int row) {
-  if (row < 0 || row >= model_->rowCount() || main_ == nullptr) return;
-  if (main_->ShowInPanel(model_->Entry(row).text)) {
-    Tell(Q(u"%1 を右の欄に表示しました").arg(model_->Reference(row)));
-  } else {
-    Tell(Q(u"%1 は長すぎて右の欄に表示できません").arg(model_->Reference(row)));
-  }
+  if (const std::optional<Target> target = TargetAt(row)) Show(*target);
 }
 
 void LibraryWindow::ToggleFavourite(int row) {
-  if (row < 0 || row >= model_->rowCount()) return;
-  const KeptEntry entry = model_->Entry(row);
-  const QString reference = model_->Reference(row);
-  if (store_->IsFavourite(entry)) {
-    store_->RemoveFavourite(entry);
-    Tell(Q(u"%1 をお気に入りから外しました").arg(reference));
+  if (const std::optional<Target> target = TargetAt(row)) Toggle(*target);
+}
+
+void LibraryWindow::SaveEntryImage(int row) {
+  if (const std::optional<Target> target = TargetAt(row)) SaveImage(*target);
+}
+
+void LibraryWindow::OpenEntryFolder(int row) {
+  if (const std::optional<Target> target = TargetAt(row)) OpenFolder(*target);
+}
+
+void LibraryWindow::Copy(const Target& target, bool shiftJis) {
+  const std::u16string& text = target.entry.text;
+  CopyToClipboard(QString::fromStdU16String(shiftJis ? MakeShiftJisSafe(text).text : text));
+  Tell(Q(shiftJis ? u"%1 を Shift_JIS でコピーしました" : u"%1 をコピーしました")
+           .arg(target.reference));
+}
+
+void LibraryWindow::CopyFixed(const Target& target) {
+  const SpacingFix fix = FixSpacing(target.entry.text, ChosenBoard());
+  CopyToClipboard(QString::fromStdU16String(fix.text));
+  if (fix.misses.empty()) {
+    Tell(Q(u"%1 を掲示板向けに空白を整えてコピーしました").arg(target.reference));
   } else {
-    store_->AddFavourite(entry);
-    Tell(Q(u"%1 をお気に入りに追加しました").arg(reference));
+    Tell(Q(u"%1 を空白を整えてコピーしました（%2 か所は幅を保てませんでした）")
+             .arg(target.reference, GroupedNumber(fix.misses.size())));
+  }
+}
+
+void LibraryWindow::Show(const Target& target) {
+  if (main_ == nullptr) return;
+  if (main_->ShowInPanel(target.entry.text)) {
+    Tell(Q(u"%1 を右の欄に表示しました").arg(target.reference));
+  } else {
+    Tell(Q(u"%1 は長すぎて右の欄に表示できません").arg(target.reference));
+  }
+}
+
+void LibraryWindow::Toggle(const Target& target) {
+  if (store_->IsFavourite(target.entry)) {
+    store_->RemoveFavourite(target.entry);
+    Tell(Q(u"%1 をお気に入りから外しました").arg(target.reference));
+  } else {
+    store_->AddFavourite(target.entry);
+    Tell(Q(u"%1 をお気に入りに追加しました").arg(target.reference));
   }
   if (KindOf(Tree->currentItem()) == NodeKind::kFavourites) Refresh();
 }
 
 QMenu* LibraryWindow::CreateEntryMenu(int row) {
   auto* menu = new QMenu(this);
-  const auto add = [&](const char* name, const QString& caption, std::function<void()> handler) {
+  // The entry as it is now: the list may be rebuilt while the menu is open (a file changed),
+  // and its row would then name another.
+  const std::optional<Target> chosen = TargetAt(row);
+  if (!chosen) return menu;
+  const Target target = *chosen;
+  const auto add = [&](const char* name, const QString& caption,
+                       void (LibraryWindow::*handler)(const Target&)) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
     connect(action, &QAction::triggered, this,
-            [handler = std::move(handler)] { RunOrSkip(handler); });
+            [this, handler, target] { RunOrSkip([&] { (this->*handler)(target); }); });
   };
-  add("copy", Q(u"コピー"), [this, row] { CopyEntry(row, false); });
-  add("copyShiftJis", Q(u"Shift_JIS でコピー"), [this, row] { CopyEntry(row, true); });
-  add("copyFixedSpacing", Q(u"掲示板向けに空白を整えてコピー"),
-      [this, row] { CopyFixedSpacing(row); });
-  add("showInPanel", Q(u"右の欄に表示"), [this, row] { ShowEntry(row); });
+  add("copy", Q(u"コピー"), &LibraryWindow::CopyPlain);
+  add("copyShiftJis", Q(u"Shift_JIS でコピー"), &LibraryWindow::CopyShiftJis);
+  add("copyFixedSpacing", Q(u"掲示板向けに空白を整えてコピー"), &LibraryWindow::CopyFixed);
+  add("showInPanel", Q(u"右の欄に表示"), &LibraryWindow::Show);
   menu->addSeparator();
   bool favourite = false;
-  RunOrSkip([&] { favourite = store_->IsFavourite(model_->Entry(row)); });
-  add("saveImage", Q(u"画像として保存…"), [this, row] { SaveEntryImage(row); });
+  RunOrSkip([&] { favourite = store_->IsFavourite(target.entry); });
+  add("saveImage", Q(u"画像として保存…"), &LibraryWindow::SaveImage);
   menu->addSeparator();
   add("favourite", favourite ? Q(u"お気に入りから外す") : Q(u"お気に入りに追加"),
-      [this, row] { ToggleFavourite(row); });
-  add("openFolder", Q(u"フォルダを開く"), [this, row] { OpenEntryFolder(row); });
+      &LibraryWindow::Toggle);
+  add("openFolder", Q(u"フォルダを開く"), &LibraryWindow::OpenFolder);
   return menu;
 }
 
-void LibraryWindow::SaveEntryImage(int row) {
-  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return;
-  const KeptEntry entry = model_->Entry(row);
+void LibraryWindow::SaveImage(const Target& target) {
   QSettings settings(SettingsPath(), QSettings::IniFormat);
   QString folder = settings.value(QStringLiteral("LibraryWindow/imageFolder")).toString();
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
@@ -678,19 +709,18 @@ void LibraryWindow::SaveEntryImage(int row) {
     if (!QFileInfo(folder).isDir()) folder = QDir::homePath();
   }
   QString failure;
-  const QString saved = AskAndSaveImage(this, entry.text, folder, PictureFileName(entry), &failure);
+  const QString saved =
+      AskAndSaveImage(this, target.entry.text, folder, PictureFileName(target.entry), &failure);
   if (!saved.isEmpty()) {
     settings.setValue(QStringLiteral("LibraryWindow/imageFolder"), QFileInfo(saved).absolutePath());
-    Tell(
-        Q(u"%1 を %2 に保存しました").arg(model_->Reference(row), QDir::toNativeSeparators(saved)));
+    Tell(Q(u"%1 を %2 に保存しました").arg(target.reference, QDir::toNativeSeparators(saved)));
   } else if (!failure.isEmpty()) {
     Tell(failure);
   }
 }
 
-void LibraryWindow::OpenEntryFolder(int row) {
-  if (row < 0 || row >= model_->rowCount() || model_->IsHeading(row)) return;
-  const QString file = QDir(folder_).filePath(QString::fromStdString(model_->Entry(row).path));
+void LibraryWindow::OpenFolder(const Target& target) {
+  const QString file = QDir(folder_).filePath(QFile::decodeName(target.entry.path.c_str()));
   const QString where = QFileInfo(file).absolutePath();
   if (!QFileInfo(where).isDir()) {
     Tell(Q(u"フォルダ %1 がありません").arg(QDir::toNativeSeparators(where)));
@@ -789,9 +819,9 @@ QMenu* LibraryWindow::CreateTreeMenu(QTreeWidgetItem* item) {
   connect(add, &QAction::triggered, this, [this] { RunOrSkip([this] { ChooseFolderToAdd(); }); });
   // A folder added by a link directly in AA/ can be taken out again.
   if (item != nullptr && KindOf(item) == NodeKind::kFolder) {
-    const QString where = item->data(0, kWhereRole).toString();  // "AA/name/"
-    const QString name = where.mid(3).chopped(1);
-    if (where.startsWith(QStringLiteral("AA/")) && !name.contains(u'/') &&
+    const QByteArray where = item->data(0, kWhereRole).toByteArray();  // "AA/name/"
+    const QString name = QFile::decodeName(where.mid(3).chopped(1));
+    if (where.startsWith("AA/") && !name.contains(u'/') &&
         QFileInfo(QDir(LibraryFolder()).filePath(name)).isSymLink()) {
       QAction* remove = menu->addAction(Q(u"ＡＡ庫から外す"));
       remove->setObjectName(QStringLiteral("removeFolder"));
@@ -910,11 +940,10 @@ void LibraryWindow::SwapLibrary(std::unique_ptr<Library> library) {
   // The node and the entry chosen, found again by what they name where they are still there.
   const QTreeWidgetItem* node = Tree->currentItem();
   const NodeKind kind = KindOf(node);
-  QString where;
-  if (kind == NodeKind::kFolder) where = node->data(0, kWhereRole).toString();
+  std::string where;
+  if (kind == NodeKind::kFolder) where = node->data(0, kWhereRole).toByteArray().toStdString();
   if (kind == NodeKind::kFile && library_ != nullptr) {
-    where =
-        QString::fromStdString(library_->Files().at(node->data(0, kWhereRole).toULongLong()).path);
+    where = library_->Files().at(node->data(0, kWhereRole).toULongLong()).path;
   }
   const QString chosen = CurrentRow() < 0 ? QString() : model_->Reference(CurrentRow());
   StopChecking();
@@ -926,8 +955,8 @@ void LibraryWindow::SwapLibrary(std::unique_ptr<Library> library) {
     if (KindOf(*it) != kind) continue;
     const QVariant place = (*it)->data(0, kWhereRole);
     if (kind == NodeKind::kFile
-            ? library_->Files().at(place.toULongLong()).path == where.toStdString()
-            : kind != NodeKind::kFolder || place.toString() == where) {
+            ? library_->Files().at(place.toULongLong()).path == where
+            : kind != NodeKind::kFolder || place.toByteArray().toStdString() == where) {
       again = *it;
       break;
     }

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/board_choice.h"
@@ -118,6 +119,20 @@ class LibraryWindow : public QWidget {
   void Escape();
   void Tell(const QString& words);
   int CurrentRow() const;
+  // An entry as an action found it, with its FILE#N.
+  struct Target {
+    KeptEntry entry;
+    QString reference;
+  };
+  std::optional<Target> TargetAt(int row) const;
+  void Copy(const Target& target, bool shiftJis);
+  void CopyPlain(const Target& target) { Copy(target, false); }
+  void CopyShiftJis(const Target& target) { Copy(target, true); }
+  void CopyFixed(const Target& target);
+  void Show(const Target& target);
+  void Toggle(const Target& target);
+  void SaveImage(const Target& target);
+  void OpenFolder(const Target& target);
   void SayWhyEmpty(NodeKind kind, const QString& query);
   void ChooseFolderToAdd();
   QString LibraryFolder() const;

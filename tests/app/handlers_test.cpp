@@ -488,6 +488,11 @@ class HandlersTest : public QObject {
         << "TextAA" << QString::fromUtf16(u"\u00E9\u2665\r\n\u2200\uFF5E\U0001F600")
         << QStringLiteral("ドット　28 / 4,096 バイト")
         << QString::fromUtf16(u"&#233;&#9829;\r\n\u2200\uFF5E&#128512;");
+    QTest::newRow("over the board's count only")
+        << "TextAA" << QString(1100, QLatin1Char('<'))
+        << QStringLiteral(
+               "ドット　1,100 / 4,096 バイト（掲示板の数え方では 4,400 バイト、超過）　ずれ 1 か所")
+        << QString(1100, QLatin1Char('<'));
     QTest::newRow("over the budget")
         << "TextAA2" << QString(5000, QLatin1Char('a'))
         << QStringLiteral("ドット　5,000 / 4,096 バイト（超過）　ずれ 1 か所")
@@ -605,6 +610,14 @@ class HandlersTest : public QObject {
                 ->findChild<QAction*>(QStringLiteral("copySplit"))
                 ->text()
                 .startsWith(QStringLiteral("分割してコピー（1 / ")));
+
+    // A line over the limit on its own is a part by itself, and the balloon says so.
+    koron::SetBoxText(form.TextAA, std::u16string(20, u'x'));
+    QToolTip::hideText();
+    menu()->findChild<QAction*>(QStringLiteral("copySplit"))->trigger();
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY2(QToolTip::text().contains(QStringLiteral("上限を超えています")),
+             qPrintable(QToolTip::text()));
 
     first->findChild<QMenu*>(QStringLiteral("boards"))->actions().first()->trigger();
     QCOMPARE(koron::ChosenBoard().name, "5ch");

@@ -1,5 +1,9 @@
 // The library window ＡＡ庫: opening it, searching, the tree's nodes, using an entry, the keys,
 // and the worker that indexes.
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QClipboard>
@@ -277,6 +281,8 @@ class LibraryWindowTest : public QObject {
       offered = dialog->selectedFiles().value(0);
       static_cast<QDialog*>(dialog)->accept();
     });
+    // The menu keeps to its entry though the list changes under it.
+    library->Search->setText(QStringLiteral("tiger"));
     menu->findChild<QAction*>(QStringLiteral("saveImage"))->trigger();
     QCOMPARE(offered, QDir::current().filePath(QStringLiteral("cat.png")));
     QCOMPARE(QImage(offered).size(), koron::TextArtImageSize(u"(=^.^=)\r\n"));
@@ -284,6 +290,7 @@ class LibraryWindowTest : public QObject {
              qPrintable(library->Status->text()));
 
     // The blanks as the board keeps them: none at the start of a line, never two in a row.
+    library->Search->clear();
     std::unique_ptr<QMenu> gap(library->CreateEntryMenu(RowOf(library, QStringLiteral("gap"))));
     gap->findChild<QAction*>(QStringLiteral("copyFixedSpacing"))->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf16(u"\u2007x\u2007y\r\n"));
@@ -407,6 +414,21 @@ class LibraryWindowTest : public QObject {
     QCOMPARE(library->Node(Kind::kAll)->text(0), QStringLiteral("すべて (6)"));
     std::unique_ptr<QMenu> plain(library->CreateTreeMenu(node(QStringLiteral("sub (2)"))));
     QVERIFY(plain->findChild<QAction*>(QStringLiteral("removeFolder")) == nullptr);  // AA/sub
+  }
+
+  // A folder named in code page 932, as archives from Windows unpack, is a node of its own
+  // that shows its entries.
+  void folderNamedInCodePage932() {
+    QDir().mkpath(QStringLiteral("AA"));
+    QVERIFY(::mkdir("AA/\x83\x41", 0755) == 0);               // ア
+    std::FILE* file = std::fopen("AA/\x83\x41/a.txt", "wb");  // bytes Qt's file names cannot hold
+    QVERIFY(file != nullptr);
+    std::fputs("(^_^)\r\n", file);
+    std::fclose(file);
+    Form1 form;
+    LibraryWindow* library = OpenAndWait(form);
+    Choose(library, Kind::kFolder);
+    QCOMPARE(library->Model()->rowCount(), 1);
   }
 
   // Escape clears the search; a second one closes the window.

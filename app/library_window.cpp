@@ -461,9 +461,15 @@ void LibraryWindow::Refresh() {
         }
       }
       const std::vector<LibraryEntry>& entries = library_->Entries();
-      found.erase(std::remove_if(found.begin(), found.end(),
-                                 [&](std::size_t i) { return !wanted[entries[i].file]; }),
-                  found.end());
+      std::size_t kept = 0;
+      for (std::size_t k = 0; k < found.size(); ++k) {
+        if (!wanted[entries[found[k]].file]) continue;
+        found[kept] = found[k];
+        if (!candidates.sure.empty()) candidates.sure[kept] = candidates.sure[k];
+        ++kept;
+      }
+      found.resize(kept);
+      if (!candidates.sure.empty()) candidates.sure.resize(kept);
     }
     if (candidates.unsure.empty()) {
       model_->SetLibraryRows(library_.get(), std::move(found));
@@ -499,8 +505,8 @@ void LibraryWindow::CheckSome() {
   const std::size_t last = checked_ + std::min(slice_, total - checked_);
   while (checked_ < last && clock.elapsed() < kSliceMs) {
     for (int k = 0; k < 8 && checked_ < last; ++k) {
-      const std::size_t index = checking_.entries[checked_++];
-      if (library_->Holds(index, checking_)) found.push_back(index);
+      const std::size_t at = checked_++;
+      if (library_->Holds(at, checking_)) found.push_back(checking_.entries[at]);
     }
   }
   const bool first = model_->rowCount() == 0;

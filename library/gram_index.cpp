@@ -50,8 +50,17 @@ bool ReadDirectory(std::string_view& data, std::vector<Directory>& grams) {
   return total <= data.size();
 }
 
+// A triple's bytes after each id: its mask and its first position.
+constexpr std::size_t kTriplePayload = 4;
+
+std::uint16_t TwoBytes(std::string_view at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(at[0]) |
+                                    static_cast<unsigned char>(at[1]) << 8);
+}
+
 bool DecodeIds(std::string_view deltas, std::uint64_t count, bool masked,
-               std::vector<std::uint32_t>& ids, std::vector<std::uint16_t>* masks) {
+               std::vector<std::uint32_t>& ids, std::vector<std::uint16_t>* masks,
+               std::vector<std::uint16_t>* firsts) {
   std::uint64_t id = 0;
   for (std::uint64_t i = 0; i < count; ++i) {
     std::uint64_t delta = 0;
@@ -60,19 +69,22 @@ bool DecodeIds(std::string_view deltas, std::uint64_t count, bool masked,
     if (id > UINT32_MAX) return false;
     ids.push_back(static_cast<std::uint32_t>(id));
     if (!masked) continue;
-    if (deltas.size() < 2) return false;
-    if (masks != nullptr) {
-      masks->push_back(static_cast<std::uint16_t>(static_cast<unsigned char>(deltas[0]) |
-                                                  static_cast<unsigned char>(deltas[1]) << 8));
-    }
-    deltas.remove_prefix(2);
+    if (deltas.size() < kTriplePayload) return false;
+    if (masks != nullptr) masks->push_back(TwoBytes(deltas));
+    if (firsts != nullptr) firsts->push_back(TwoBytes(deltas.substr(2)));
+    deltas.remove_prefix(kTriplePayload);
   }
   return true;
 }
 
-void PutMask(std::string& out, std::uint16_t mask) {
-  out.push_back(static_cast<char>(mask & 0xFF));
-  out.push_back(static_cast<char>(mask >> 8));
+void PutTwo(std::string& out, std::uint16_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>(value >> 8));
+}
+
+void PutPayload(std::string& out, std::uint16_t mask, std::uint16_t first) {
+  PutTwo(out, mask);
+  PutTwo(out, first);
 }
 
 std::uint64_t Mix(std::uint64_t key) {
@@ -96,7 +108,7 @@ std::string WriteBucket(const std::map<GramKey, GramPostings>& grams) {
     for (std::size_t i = 0; i < postings.ids.size(); ++i) {
       PutVarint(body, postings.ids[i] - last);
       last = postings.ids[i];
-      if (HasMasks(key)) PutMask(body, postings.masks[i]);
+      if (HasMasks(key)) PutPayload(body, postings.masks[i], postings.firsts[i]);
     }
     PutVarint(out, postings.ids.size());
     PutVarint(out, body.size() - start);
@@ -125,7 +137,8 @@ void GramCollector::Append(Postings& postings, std::uint32_t id) {
   ++postings.count;
 }
 
-void GramCollector::Note(GramKey key, std::uint16_t bit) {
+void GramCollector::Note(GramKey key, std::uint16_t bit, std::uint32_t first) {
+  const auto stored = static_cast<std::uint16_t>(std::min<std::uint32_t>(first, kUnknownFirst));
   const std::size_t mask = pending_.size() - 1;
   for (std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> pendingShift_;; i = (i + 1) & mask) {
     Pending& slot = pending_[i];
@@ -136,6 +149,7 @@ void GramCollector::Note(GramKey key, std::uint16_t bit) {
     if (slot.tag != 0) continue;
     slot.tag = key + 1;
     slot.mask = bit;
+    slot.first = stored;  // positions only grow: the first noted is the first
     pendingSlots_.push_back(static_cast<std::uint32_t>(i));
     // A long entry gets a larger table: each of its grams stays one record, however long it is.
     if (pendingSlots_.size() * 2 > pending_.size()) WidenPending();
@@ -161,7 +175,7 @@ void GramCollector::Flush() {
   for (std::uint32_t i : pendingSlots_) {
     Pending& slot = pending_[i];
     const GramKey key = slot.tag - 1;
-    streams_[BucketOf(key)].push_back({key, pendingId_, slot.mask});
+    streams_[BucketOf(key)].push_back({key, pendingId_, slot.mask, slot.first});
     slot = Pending();
   }
   records_ += pendingSlots_.size();
@@ -177,13 +191,17 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
   if (id != pendingId_) {
     Flush();
     pendingId_ = id;
+    pendingOffset_ = 0;
   }
+  const std::uint32_t offset = pendingOffset_;
+  pendingOffset_ += static_cast<std::uint32_t>(std::min<std::size_t>(folded.size() + 1, 1u << 20));
   // A run of one character (spaces, lines) gives the same grams at each step: they are noted
   // once, the triple with the positions of the whole run.
   const std::size_t n = folded.size();
   GramKey bigram = ~GramKey{0};
   GramKey trigram = ~GramKey{0};
   std::uint16_t trigramMask = 0;
+  std::uint32_t trigramFirst = 0;
   for (std::size_t i = 0; i < n; ++i) {
     if (i == 0 || folded[i] != folded[i - 1]) {
       Postings& unigram = unigrams_[folded[i]];
@@ -192,21 +210,23 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
     }
     if (i + 1 < n) {
       const GramKey key = BigramKey(folded[i], folded[i + 1]);
-      if (key != bigram) Note(key, 0);
+      if (key != bigram) Note(key, 0, 0);
       bigram = key;
     }
     if (i + 2 < n) {
       const GramKey key = TrigramKey(folded[i], folded[i + 1], folded[i + 2]);
-      const auto bit = static_cast<std::uint16_t>(1u << (i % 16));
+      const std::size_t at = offset + i;
+      const auto bit = static_cast<std::uint16_t>(1u << (at % 16));
       if (key != trigram) {
-        if (trigramMask != 0) Note(trigram, trigramMask);
+        if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst);
         trigram = key;
         trigramMask = 0;
+        trigramFirst = static_cast<std::uint32_t>(std::min<std::size_t>(at, kUnknownFirst));
       }
       trigramMask |= bit;
     }
   }
-  if (trigramMask != 0) Note(trigram, trigramMask);
+  if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst);
 }
 
 // One bucket's blob: its unigrams and its streamed records, grouped by key in key order.
@@ -269,7 +289,7 @@ std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16
         PutVarint(body, record.id - last);
         last = record.id;
         ++count;
-        if (masked) PutMask(body, record.mask);
+        if (masked) PutPayload(body, record.mask, record.first);
       }
     }
     PutVarint(directory, key - previous);
@@ -302,7 +322,7 @@ bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings) {
   for (const Directory& gram : grams) {
     if (gram.key == key) {
       return DecodeIds(blob.substr(offset, gram.bytes), gram.count, HasMasks(key), postings.ids,
-                       &postings.masks);
+                       &postings.masks, &postings.firsts);
     }
     if (gram.key > key) break;
     offset += gram.bytes;
@@ -362,14 +382,14 @@ std::string JoinBuckets(const std::vector<std::string_view>& blobs, bool& ok) {
       body.append(deltas);
       // The list's last id, for the next: its deltas summed.
       last = first;
-      if (masked) deltas.remove_prefix(std::min<std::size_t>(2, deltas.size()));
+      if (masked) deltas.remove_prefix(std::min(kTriplePayload, deltas.size()));
       for (std::uint64_t n = 1; n < parts[i].count; ++n) {
         std::uint64_t delta = 0;
-        if (!GetVarint(deltas, delta) || (masked && deltas.size() < 2)) {
+        if (!GetVarint(deltas, delta) || (masked && deltas.size() < kTriplePayload)) {
           ok = false;
           return {};
         }
-        if (masked) deltas.remove_prefix(2);
+        if (masked) deltas.remove_prefix(kTriplePayload);
         last += delta;
       }
       count += parts[i].count;
@@ -400,8 +420,9 @@ std::string MergeBuckets(const std::vector<std::string_view>& blobs,
   for (const StoredList& list : lists) {
     read.ids.clear();
     read.masks.clear();
+    read.firsts.clear();
     const bool masked = HasMasks(list.key);
-    if (!DecodeIds(list.deltas, list.count, masked, read.ids, &read.masks)) {
+    if (!DecodeIds(list.deltas, list.count, masked, read.ids, &read.masks, &read.firsts)) {
       ok = false;
       return {};
     }
@@ -409,7 +430,10 @@ std::string MergeBuckets(const std::vector<std::string_view>& blobs,
     for (std::size_t i = 0; i < read.ids.size(); ++i) {
       if (!live(read.ids[i])) continue;
       into.ids.push_back(read.ids[i]);
-      if (masked) into.masks.push_back(read.masks[i]);
+      if (masked) {
+        into.masks.push_back(read.masks[i]);
+        into.firsts.push_back(read.firsts[i]);
+      }
     }
   }
   for (auto it = merged.begin(); it != merged.end();) {

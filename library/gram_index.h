@@ -19,7 +19,10 @@ namespace koron {
 // grams is a few thousand rows, and a search reads one row per gram. A bucket blob holds a
 // directory (gram count, then for each gram in key order: key delta, id count, byte length)
 // and then each gram's ids, increasing, as deltas, all in LEB128 varints; after each id of a
-// triple, its mask in two bytes, low byte first.
+// triple, its mask and then its first position in the entry, two bytes each, low byte first.
+// Positions count through the entry's fields one after another, each field one past the end of
+// the one before, so that a term's triples in a row have first positions in a row only where the
+// term stands; a position past 65,534 is stored as kUnknownFirst.
 using GramKey = std::uint64_t;
 inline constexpr std::uint32_t kGramBuckets = 4096;
 
@@ -29,11 +32,13 @@ GramKey TrigramKey(char16_t first, char16_t second, char16_t third);
 std::uint32_t BucketOf(GramKey key);
 // Whether the key's ids carry position masks: those of triples.
 inline bool HasMasks(GramKey key) { return key >> 48 != 0; }
+inline constexpr std::uint16_t kUnknownFirst = 0xFFFF;
 
-// One gram's ids, increasing, and for a triple each id's position mask.
+// One gram's ids, increasing, and for a triple each id's position mask and first position.
 struct GramPostings {
   std::vector<std::uint32_t> ids;
   std::vector<std::uint16_t> masks;
+  std::vector<std::uint16_t> firsts;
 };
 
 // Collects the grams of entries given in increasing id order.
@@ -60,9 +65,10 @@ class GramCollector {
     GramKey key;
     std::uint32_t id;
     std::uint16_t mask;
+    std::uint16_t first;
   };
   static void Append(Postings& postings, std::uint32_t id);
-  void Note(GramKey key, std::uint16_t bit);
+  void Note(GramKey key, std::uint16_t bit, std::uint32_t first);
   void WidenPending();
   void Flush();
   std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const;
@@ -75,6 +81,7 @@ class GramCollector {
   struct Pending {
     GramKey tag = 0;  // key + 1; 0 is free
     std::uint16_t mask = 0;
+    std::uint16_t first = kUnknownFirst;
   };
   static constexpr std::size_t kPendingSlots = 1 << 12;
   static constexpr int kPendingShift = 64 - 12;
@@ -82,6 +89,7 @@ class GramCollector {
   int pendingShift_ = kPendingShift;  // a hash's top bits index the table
   std::vector<std::uint32_t> pendingSlots_;
   std::uint32_t pendingId_ = 0;
+  std::uint32_t pendingOffset_ = 0;  // where the entry's next field starts
 };
 
 // Appends the ids (and masks) of `key` held in a bucket blob to `postings`, which stays

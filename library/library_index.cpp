@@ -23,7 +23,7 @@ namespace {
 
 // Changed whenever what the index holds, or how, changes: an index of another version is set
 // aside and built again.
-constexpr int kIndexVersion = 2;
+constexpr int kIndexVersion = 3;
 // The bytes of files read between two commits: the index grows by a segment each time, other
 // processes see the files so far, and stopping keeps them.
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
@@ -85,13 +85,6 @@ std::string ProblemWords(CollectionProblem problem) {
 }
 
 // Sorted, increasing ids held by both.
-std::vector<std::uint32_t> Intersect(const std::vector<std::uint32_t>& a,
-                                     const std::vector<std::uint32_t>& b) {
-  std::vector<std::uint32_t> both;
-  std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(both));
-  return both;
-}
-
 }  // namespace
 
 std::string DefaultCacheFolder() {
@@ -578,7 +571,7 @@ GramPostings Library::Postings(std::uint64_t key) {
   return postings;
 }
 
-std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
+std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vector<char>* proven) {
   if (term.size() == 1) return Postings(UnigramKey(term[0])).ids;
   if (term.size() == 2) return Postings(BigramKey(term[0], term[1])).ids;
   // Each triple of the term, read once however often it comes.
@@ -598,13 +591,14 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
   // turned back by i has bit p mod 16. The entries kept are those where some p has them all.
   struct At {
     const GramPostings* list;
-    unsigned offset;
+    unsigned offset;   // modulo 16
+    std::uint32_t at;  // in the term
   };
   std::vector<At> order;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const auto it = std::lower_bound(distinct.begin(), distinct.end(), keys[i]);
-    order.push_back(
-        {&lists[static_cast<std::size_t>(it - distinct.begin())], static_cast<unsigned>(i % 16)});
+    order.push_back({&lists[static_cast<std::size_t>(it - distinct.begin())],
+                     static_cast<unsigned>(i % 16), static_cast<std::uint32_t>(i)});
   }
   // The shortest first, so each step is as short as it can be.
   std::stable_sort(order.begin(), order.end(), [](const At& a, const At& b) {
@@ -615,8 +609,14 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
   };
   std::vector<std::uint32_t> ids = order[0].list->ids;
   std::vector<std::uint16_t> starts(ids.size());
+  // Where the term would stand if each triple's first place in the entry were that of the term:
+  // when every triple's first place agrees, the term stands there, and its text need not be
+  // read. -1 once one disagrees.
+  std::vector<std::int64_t> stands(ids.size());
   for (std::size_t i = 0; i < ids.size(); ++i) {
     starts[i] = turned(order[0].list->masks[i], order[0].offset);
+    const std::uint16_t first = order[0].list->firsts[i];
+    stands[i] = first == kUnknownFirst || first < order[0].at ? -1 : first - order[0].at;
   }
   for (std::size_t o = 1; o < order.size() && !ids.empty(); ++o) {
     const GramPostings& list = *order[o].list;
@@ -631,11 +631,20 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term) {
       if (list.ids[j] != ids[i]) continue;
       const std::uint16_t left = starts[i] & turned(list.masks[j], order[o].offset);
       if (left == 0) continue;
+      const std::uint16_t first = list.firsts[j];
+      const bool agrees = stands[i] >= 0 && first != kUnknownFirst &&
+                          std::int64_t{first} == stands[i] + order[o].at;
       ids[kept] = ids[i];
+      stands[kept] = agrees ? stands[i] : -1;
       starts[kept++] = left;
     }
     ids.resize(kept);
     starts.resize(kept);
+    stands.resize(kept);
+  }
+  if (proven != nullptr) {
+    proven->resize(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) (*proven)[i] = stands[i] >= 0 ? 1 : 0;
   }
   return ids;
 }
@@ -675,11 +684,31 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
   }
   if (!store_) return candidates;
   std::vector<std::uint32_t> ids;
+  std::vector<char> sure;  // by ids: every long term proven by its triples' first places
   try {
     for (std::size_t t = 0; t < terms.size(); ++t) {
-      std::vector<std::uint32_t> termIds = TermIds(terms[t]);
-      ids = t == 0 ? std::move(termIds) : Intersect(ids, termIds);
-      if (terms[t].size() > 3) candidates.unsure.push_back(terms[t]);
+      std::vector<char> proven;
+      const bool longTerm = terms[t].size() > 3;
+      std::vector<std::uint32_t> termIds = TermIds(terms[t], longTerm ? &proven : nullptr);
+      if (!longTerm) proven.assign(termIds.size(), 1);
+      if (t == 0) {
+        ids = std::move(termIds);
+        sure = std::move(proven);
+      } else {
+        // Both in id order: kept where both hold, sure where both are.
+        std::size_t kept = 0;
+        std::size_t j = 0;
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+          while (j < termIds.size() && termIds[j] < ids[i]) ++j;
+          if (j == termIds.size()) break;
+          if (termIds[j] != ids[i]) continue;
+          ids[kept] = ids[i];
+          sure[kept++] = sure[i] && proven[j];
+        }
+        ids.resize(kept);
+        sure.resize(kept);
+      }
+      if (longTerm) candidates.unsure.push_back(terms[t]);
       if (ids.empty()) break;
     }
   } catch (const StoreFailure&) {
@@ -688,23 +717,28 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
     return candidates;
   }
   // Both lists are in id order: each id is looked for after the last one found.
+  std::vector<std::pair<std::size_t, char>> found;
   auto from = byId_.begin();
-  for (std::uint32_t id : ids) {
-    from = std::lower_bound(from, byId_.end(), std::make_pair(id, std::size_t{0}));
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    from = std::lower_bound(from, byId_.end(), std::make_pair(ids[k], std::size_t{0}));
     if (from == byId_.end()) break;
     // Ids of entries that are gone stay in older segments until they are merged.
-    if (from->first != id) continue;
-    candidates.entries.push_back(from->second);
+    if (from->first != ids[k]) continue;
+    found.emplace_back(from->second, sure[k]);
   }
   // Id order is library order unless files were read again since.
-  std::vector<std::size_t>& found = candidates.entries;
   if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
+  for (const auto& [index, proven] : found) {
+    candidates.entries.push_back(index);
+    candidates.sure.push_back(proven);
+  }
   if (found.empty()) candidates.unsure.clear();
   return candidates;
 }
 
-bool Library::Holds(std::size_t index, const LibraryCandidates& candidates) {
-  if (candidates.unsure.empty()) return true;
+bool Library::Holds(std::size_t k, const LibraryCandidates& candidates) {
+  if (candidates.unsure.empty() || candidates.sure[k]) return true;
+  const std::size_t index = candidates.entries[k];
   std::vector<const std::u16string*> terms;
   for (const std::u16string& term : candidates.unsure) terms.push_back(&term);
   return Holds(index, terms);
@@ -716,8 +750,9 @@ std::vector<std::size_t> Library::Search(std::u16string_view query) {
   std::vector<const std::u16string*> terms;
   for (const std::u16string& term : candidates.unsure) terms.push_back(&term);
   std::vector<std::size_t> found;
-  for (const std::size_t index : candidates.entries) {
-    if (Holds(index, terms)) found.push_back(index);
+  for (std::size_t k = 0; k < candidates.entries.size(); ++k) {
+    const std::size_t index = candidates.entries[k];
+    if (candidates.sure[k] || Holds(index, terms)) found.push_back(index);
   }
   return found;
 }

@@ -55,6 +55,7 @@ struct LibraryOptions {
 // terms each of them must still be shown to hold (none: they all match).
 struct LibraryCandidates {
   std::vector<std::size_t> entries;
+  std::vector<char> sure;  // by entries: shown to match by the index alone
   std::vector<std::u16string> unsure;
 };
 
@@ -91,7 +92,8 @@ class Library {
   // Search in two steps, for a window that shows the first results before it has checked the
   // rest: the candidates, then Holds for each unsure one (Search is both, whole).
   LibraryCandidates FindCandidates(std::u16string_view query);
-  bool Holds(std::size_t index, const LibraryCandidates& candidates);
+  // Whether candidate `k` (of candidates.entries) holds the query.
+  bool Holds(std::size_t k, const LibraryCandidates& candidates);
 
   // Where the index is kept; empty when in memory.
   const std::string& IndexPath() const { return indexPath_; }
@@ -111,7 +113,9 @@ class Library {
   void Compact();
   void Load();
   GramPostings Postings(GramKey key);
-  std::vector<std::uint32_t> TermIds(const std::u16string& term);
+  // The ids that may hold `term`, increasing; for a term longer than three units, `proven` (by
+  // id) tells those the index shows to hold it.
+  std::vector<std::uint32_t> TermIds(const std::u16string& term, std::vector<char>* proven);
   bool Holds(std::size_t index, const std::vector<const std::u16string*>& terms);
 
   std::unique_ptr<Store> store_;

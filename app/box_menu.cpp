@@ -76,35 +76,37 @@ QString SaveFailureWords(const PngSaveFailure& failure) {
 // length, so that any edit starts it again) and the part copied last.
 const char* const kSplitProperty = "koronSplit";
 
-struct SplitPlace {
-  qulonglong hash = 0;
-  qsizetype length = -1;
-  int copied = 0;  // 1-based; 0 for none
-};
-
-SplitPlace SplitPlaceOf(const QPlainTextEdit* box, const QString& text) {
+// The part copied last of `text` (1-based); 0 for none, or when the text is another.
+int CopiedPart(const QPlainTextEdit* box, const QString& text) {
   const QVariantList kept = box->property(kSplitProperty).toList();
   if (kept.size() != 3 || kept[0].toULongLong() != qHash(text) ||
       kept[1].toLongLong() != text.size()) {
-    return {};
+    return 0;
   }
-  return {static_cast<qulonglong>(qHash(text)), text.size(), kept[2].toInt()};
+  return kept[2].toInt();
 }
 
-// Copies the part after the one copied last (the first again after the last); the part copied,
-// and in `oversized` whether it is a single line over the board's limits.
-int CopyNextPart(QPlainTextEdit* box, bool* oversized) {
+struct CopiedSplit {
+  int part = 0;  // 1-based
+  std::size_t count = 0;
+  bool oversized = false;  // a single line over the board's limits
+};
+
+// Copies the part after the one copied last (the first again after the last).
+CopiedSplit CopyNextPart(QPlainTextEdit* box) {
   const QString text = BoxText(box);
   const std::u16string whole = text.toStdU16String();
   const PostSplit split = SplitPost(whole, ChosenBoard());
-  const int count = static_cast<int>(split.parts.size());
-  const int part = SplitPlaceOf(box, text).copied % count + 1;
-  CopyToClipboard(QString::fromStdU16String(std::u16string(split.parts[part - 1])));
-  *oversized = std::find(split.oversized.begin(), split.oversized.end(),
-                         static_cast<std::size_t>(part - 1)) != split.oversized.end();
+  CopiedSplit copied;
+  copied.count = split.parts.size();
+  copied.part = CopiedPart(box, text) % static_cast<int>(copied.count) + 1;
+  const auto index = static_cast<std::size_t>(copied.part - 1);
+  CopyToClipboard(QString::fromStdU16String(std::u16string(split.parts[index])));
+  copied.oversized =
+      std::find(split.oversized.begin(), split.oversized.end(), index) != split.oversized.end();
   box->setProperty(kSplitProperty, QVariantList{static_cast<qulonglong>(qHash(text)),
-                                                static_cast<qlonglong>(text.size()), part});
-  return part;
+                                                static_cast<qlonglong>(text.size()), copied.part});
+  return copied;
 }
 
 }  // namespace
@@ -199,10 +201,11 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
   QAction* first = menu->actions().value(0);
   QAction* readout = Readout(text, menu);
   // Where 分割してコピー stands: the part copied last of how many.
-  if (const int copied = SplitPlaceOf(box, QString::fromStdU16String(text)).copied; copied > 0) {
-    readout->setText(readout->text() + QString::fromUtf16(u"　分割 %1 / %2")
-                                           .arg(copied)
-                                           .arg(SplitPost(text, ChosenBoard()).parts.size()));
+  const std::size_t parts = SplitPost(text, ChosenBoard()).parts.size();
+  const int copied = CopiedPart(box, QString::fromStdU16String(text));
+  if (copied > 0) {
+    readout->setText(readout->text() +
+                     QString::fromUtf16(u"　分割 %1 / %2").arg(copied).arg(parts));
   }
   menu->insertAction(first, readout);
   menu->insertSeparator(first);
@@ -216,24 +219,19 @@ QMenu* CreateBoxMenu(QPlainTextEdit* box, const QString& folder, QPoint at) {
         QString::fromStdU16String(MakeShiftJisSafe(BoxText(box).toStdU16String()).text));
   });
   // Parts that fit the board, one a use: the caption tells which comes next.
-  const QString whole = QString::fromStdU16String(text);
-  const std::size_t parts = SplitPost(text, ChosenBoard()).parts.size();
-  const int next = SplitPlaceOf(box, whole).copied % static_cast<int>(parts) + 1;
+  const int next = copied % static_cast<int>(parts) + 1;
   QAction* split = menu->addAction(
       parts > 1 ? QString::fromUtf16(u"分割してコピー（%1 / %2）").arg(next).arg(parts)
                 : QString::fromUtf16(u"分割してコピー"));
   split->setObjectName(QStringLiteral("copySplit"));
   QObject::connect(split, &QAction::triggered, box, [box] {
-    const QString text = BoxText(box);
-    const std::size_t count = SplitPost(text.toStdU16String(), ChosenBoard()).parts.size();
-    bool oversized = false;
-    const int part = CopyNextPart(box, &oversized);
-    ShowBalloon(box,
-                QString::fromUtf16(oversized ? u"%1 / %2 をコピーしました（1 行で掲示板の上限を"
-                                               u"超えています）"
-                                             : u"%1 / %2 をコピーしました")
-                    .arg(part)
-                    .arg(count));
+    const CopiedSplit copied = CopyNextPart(box);
+    ShowBalloon(
+        box, QString::fromUtf16(copied.oversized ? u"%1 / %2 をコピーしました（1 行で掲示板の上限を"
+                                                   u"超えています）"
+                                                 : u"%1 / %2 をコピーしました")
+                 .arg(copied.part)
+                 .arg(copied.count));
   });
   QAction* spacing = menu->addAction(QString::fromUtf16(u"掲示板向けに空白を整える"));
   spacing->setObjectName(QStringLiteral("fixSpacing"));

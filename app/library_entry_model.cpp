@@ -160,14 +160,6 @@ std::size_t LibraryEntryModel::EntryCount() const {
   return showsKept_ ? kept_.size() : rows_.size() - headings_;
 }
 
-int LibraryEntryModel::RowOfEntry(std::size_t index) const {
-  if (showsKept_) return -1;
-  for (std::size_t row = 0; row < rows_.size(); ++row) {
-    if (!rows_[row].heading && rows_[row].index == index) return static_cast<int>(row);
-  }
-  return -1;
-}
-
 const LibraryEntry& LibraryEntryModel::LibraryEntryOf(int row) const {
   return library_->Entries().at(rows_.at(static_cast<std::size_t>(row)).index);
 }

@@ -51,8 +51,6 @@ class LibraryEntryModel : public QAbstractListModel {
   bool IsHeading(int row) const;
   // Rows that are entries, headings not counted.
   std::size_t EntryCount() const;
-  // The row of the library's entry `index` shown, or -1.
-  int RowOfEntry(std::size_t index) const;
 
   // The row's entry as the user store keeps it, with its text (time left 0). Not for a heading.
   KeptEntry Entry(int row) const;

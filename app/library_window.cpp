@@ -107,12 +107,24 @@ QString PictureFileName(const KeptEntry& entry) {
 // `name`, or `name 2`, `name 3` … : the first that names nothing in `folder`, links included.
 QString FreeName(const QDir& folder, const QString& name) {
   QString candidate = name;
-  for (int n = 2; QFileInfo(folder.filePath(candidate)).exists() ||
-                  QFileInfo(folder.filePath(candidate)).isSymLink();
-       ++n) {
+  const auto taken = [&](const QString& name) {
+    const QFileInfo there(folder.filePath(name));
+    return there.exists() || there.isSymLink();  // a dangling link takes its name too
+  };
+  for (int n = 2; taken(candidate); ++n) {
     candidate = QStringLiteral("%1 %2").arg(name, QString::number(n));
   }
   return candidate;
+}
+
+// The picture at full size in `label`, or why it is not there.
+void ShowPicture(QLabel* label, std::u16string_view text) {
+  const QImage picture = RenderTextArt(text);
+  if (picture.isNull()) {
+    label->setText(QString::fromUtf16(u"大きすぎて表示できません"));
+  } else {
+    label->setPixmap(QPixmap::fromImage(picture));
+  }
 }
 
 bool IsEnter(const QKeyEvent* key) {
@@ -271,8 +283,13 @@ void LibraryWindow::CreateControls() {
     Sizes->addButton(button, static_cast<int>(size));
     top->addWidget(button);
   }
-  connect(Sizes, &QButtonGroup::idClicked, this,
-          [this](int id) { RunOrSkip([&] { SetThumbnailSize(static_cast<Size>(id)); }); });
+  connect(Sizes, &QButtonGroup::idClicked, this, [this](int id) {
+    RunOrSkip([&] {
+      SetThumbnailSize(static_cast<Size>(id));
+      QSettings(SettingsPath(), QSettings::IniFormat)
+          .setValue(QStringLiteral("LibraryWindow/size"), id);
+    });
+  });
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(Status, 1);
   bottom->addWidget(Progress);
@@ -465,11 +482,10 @@ void LibraryWindow::Refresh() {
       for (std::size_t k = 0; k < found.size(); ++k) {
         if (!wanted[entries[found[k]].file]) continue;
         found[kept] = found[k];
-        if (!candidates.sure.empty()) candidates.sure[kept] = candidates.sure[k];
-        ++kept;
+        candidates.sure[kept++] = candidates.sure[k];
       }
       found.resize(kept);
-      if (!candidates.sure.empty()) candidates.sure.resize(kept);
+      candidates.sure.resize(kept);
     }
     if (candidates.unsure.empty()) {
       model_->SetLibraryRows(library_.get(), std::move(found));
@@ -512,7 +528,7 @@ void LibraryWindow::CheckSome() {
   const bool first = model_->rowCount() == 0;
   model_->AppendLibraryRows(found);
   if (checked_ < total) {
-    Count->setText(Q(u"%1 件…").arg(GroupedNumber(model_->EntryCount())));
+    ShowCount(true);
     Nothing->hide();
     if (first && model_->rowCount() > 0) Entries->setCurrentIndex(model_->index(0));
     checkLater_->start();
@@ -522,12 +538,16 @@ void LibraryWindow::CheckSome() {
   if (first) {
     ShowFound();
   } else {
-    Count->setText(Q(u"%1 件").arg(GroupedNumber(model_->EntryCount())));
+    ShowCount(false);
   }
 }
 
+void LibraryWindow::ShowCount(bool more) {
+  Count->setText(Q(more ? u"%1 件…" : u"%1 件").arg(GroupedNumber(model_->EntryCount())));
+}
+
 void LibraryWindow::ShowFound() {
-  Count->setText(Q(u"%1 件").arg(GroupedNumber(model_->EntryCount())));
+  ShowCount(false);
   SayWhyEmpty(KindOf(Tree->currentItem()), Search->text());
   if (model_->rowCount() > 0) {
     Entries->setCurrentIndex(model_->index(0));
@@ -581,22 +601,17 @@ void LibraryWindow::ShowChosen() {
                                     : model_->Reference(row) + QStringLiteral("　") + name);
   Readout->setText(ReadoutWords(entry.text) +
                    Q(u"　%1 行").arg(GroupedNumber(SplitLines(entry.text).size())));
-  const QImage picture = RenderTextArt(entry.text);
-  if (picture.isNull()) {
-    Preview->setText(Q(u"大きすぎて表示できません"));
-  } else {
-    Preview->setPixmap(QPixmap::fromImage(picture));
-  }
+  ShowPicture(Preview, entry.text);
 }
 
 void LibraryWindow::UseEntry(int row, bool shiftJis) {
-  if (row < 0 || row >= model_->rowCount()) return;
-  const KeptEntry entry = model_->Entry(row);
-  const std::u16string& text = entry.text;
+  const std::optional<Target> target = TargetAt(row);
+  if (!target) return;
+  const std::u16string& text = target->entry.text;
   CopyToClipboard(QString::fromStdU16String(shiftJis ? MakeShiftJisSafe(text).text : text));
   const bool shown = main_ != nullptr && main_->ShowInPanel(text);
-  store_->Use(entry);
-  const QString reference = model_->Reference(row);
+  store_->Use(target->entry);
+  const QString& reference = target->reference;
   if (shown) {
     Tell(Q(shiftJis ? u"%1 を Shift_JIS でコピーして右の欄に表示しました"
                     : u"%1 をコピーして右の欄に表示しました")
@@ -620,24 +635,8 @@ void LibraryWindow::CopyEntry(int row, bool shiftJis) {
   if (const std::optional<Target> target = TargetAt(row)) Copy(*target, shiftJis);
 }
 
-void LibraryWindow::CopyFixedSpacing(int row) {
-  if (const std::optional<Target> target = TargetAt(row)) CopyFixed(*target);
-}
-
-void LibraryWindow::ShowEntry(int row) {
-  if (const std::optional<Target> target = TargetAt(row)) Show(*target);
-}
-
 void LibraryWindow::ToggleFavourite(int row) {
   if (const std::optional<Target> target = TargetAt(row)) Toggle(*target);
-}
-
-void LibraryWindow::SaveEntryImage(int row) {
-  if (const std::optional<Target> target = TargetAt(row)) SaveImage(*target);
-}
-
-void LibraryWindow::OpenEntryFolder(int row) {
-  if (const std::optional<Target> target = TargetAt(row)) OpenFolder(*target);
 }
 
 void LibraryWindow::Copy(const Target& target, bool shiftJis) {
@@ -748,8 +747,6 @@ void LibraryWindow::SetThumbnailSize(Size size) {
     Entries->setCurrentIndex(model_->index(row));
     Entries->scrollTo(model_->index(row));
   }
-  QSettings(SettingsPath(), QSettings::IniFormat)
-      .setValue(QStringLiteral("LibraryWindow/size"), static_cast<int>(size));
 }
 
 QString LibraryWindow::LibraryFolder() const {
@@ -849,12 +846,7 @@ void LibraryWindow::ShowHoverPreview(int row, QPoint at) {
     return;
   }
   if (row != hoverRow_ || !HoverPreview->isVisible()) {
-    const QImage picture = RenderTextArt(model_->Entry(row).text);
-    if (picture.isNull()) {
-      HoverPreview->setText(Q(u"大きすぎて表示できません"));
-    } else {
-      HoverPreview->setPixmap(QPixmap::fromImage(picture));
-    }
+    ShowPicture(HoverPreview, model_->Entry(row).text);
     HoverPreview->adjustSize();
     hoverRow_ = row;
   }

@@ -80,12 +80,7 @@ class LibraryWindow : public QWidget {
   // history.
   void UseEntry(int row, bool shiftJis);
   void CopyEntry(int row, bool shiftJis);
-  // Copies the entry with its blanks as the chosen board keeps them (FixSpacing).
-  void CopyFixedSpacing(int row);
-  void ShowEntry(int row);
   void ToggleFavourite(int row);
-  void SaveEntryImage(int row);
-  void OpenEntryFolder(int row);
   void SetThumbnailSize(Size size);
   // Adds `folder` to the library as a link in AA/, named after it (with a number when that name
   // is taken); returns the link's name, or empty when it was not added (the status line says
@@ -116,6 +111,8 @@ class LibraryWindow : public QWidget {
   void StopChecking();
   // The rows are all there: their count, why there are none, the first chosen.
   void ShowFound();
+  // The count of entries shown; `more` while the search is still checking.
+  void ShowCount(bool more);
   void Escape();
   void Tell(const QString& words);
   int CurrentRow() const;

@@ -649,7 +649,7 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
   return ids;
 }
 
-bool Library::Holds(std::size_t index, const std::vector<const std::u16string*>& terms) {
+bool Library::Holds(std::size_t index, const std::vector<std::u16string>& terms) {
   const LibraryEntry& entry = entries_[index];
   if (foldedLabels_.empty()) foldedLabels_.resize(entries_.size() * 2);
   std::u16string& name = foldedLabels_[index * 2];
@@ -659,16 +659,16 @@ bool Library::Holds(std::size_t index, const std::vector<const std::u16string*>&
   const std::u16string& path = foldedPaths_[entry.file];
   std::u16string text;
   bool textFolded = false;
-  for (const std::u16string* term : terms) {
-    if (name.find(*term) != std::u16string::npos || section.find(*term) != std::u16string::npos ||
-        path.find(*term) != std::u16string::npos) {
+  for (const std::u16string& term : terms) {
+    if (name.find(term) != std::u16string::npos || section.find(term) != std::u16string::npos ||
+        path.find(term) != std::u16string::npos) {
       continue;
     }
     if (!textFolded) {
       text = FoldForSearch(Text(entry));
       textFolded = true;
     }
-    if (text.find(*term) == std::u16string::npos) return false;
+    if (text.find(term) == std::u16string::npos) return false;
   }
   return true;
 }
@@ -680,6 +680,7 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
   if (terms.empty()) {
     candidates.entries.resize(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) candidates.entries[i] = i;
+    candidates.sure.assign(entries_.size(), 1);
     return candidates;
   }
   if (!store_) return candidates;
@@ -737,22 +738,16 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
 }
 
 bool Library::Holds(std::size_t k, const LibraryCandidates& candidates) {
-  if (candidates.unsure.empty() || candidates.sure[k]) return true;
-  const std::size_t index = candidates.entries[k];
-  std::vector<const std::u16string*> terms;
-  for (const std::u16string& term : candidates.unsure) terms.push_back(&term);
-  return Holds(index, terms);
+  return candidates.unsure.empty() || candidates.sure[k] ||
+         Holds(candidates.entries[k], candidates.unsure);
 }
 
 std::vector<std::size_t> Library::Search(std::u16string_view query) {
   LibraryCandidates candidates = FindCandidates(query);
   if (candidates.unsure.empty()) return std::move(candidates.entries);
-  std::vector<const std::u16string*> terms;
-  for (const std::u16string& term : candidates.unsure) terms.push_back(&term);
   std::vector<std::size_t> found;
   for (std::size_t k = 0; k < candidates.entries.size(); ++k) {
-    const std::size_t index = candidates.entries[k];
-    if (candidates.sure[k] || Holds(index, terms)) found.push_back(index);
+    if (Holds(k, candidates)) found.push_back(candidates.entries[k]);
   }
   return found;
 }

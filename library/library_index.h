@@ -55,7 +55,7 @@ struct LibraryOptions {
 // terms each of them must still be shown to hold (none: they all match).
 struct LibraryCandidates {
   std::vector<std::size_t> entries;
-  std::vector<char> sure;  // by entries: shown to match by the index alone
+  std::vector<char> sure;  // one for each of entries: shown to match by the index alone
   std::vector<std::u16string> unsure;
 };
 
@@ -116,7 +116,7 @@ class Library {
   // The ids that may hold `term`, increasing; for a term longer than three units, `proven` (by
   // id) tells those the index shows to hold it.
   std::vector<std::uint32_t> TermIds(const std::u16string& term, std::vector<char>* proven);
-  bool Holds(std::size_t index, const std::vector<const std::u16string*>& terms);
+  bool Holds(std::size_t index, const std::vector<std::u16string>& terms);
 
   std::unique_ptr<Store> store_;
   std::string indexPath_;

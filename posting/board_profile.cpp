@@ -384,24 +384,10 @@ std::uint64_t BoardByteCount(std::u16string_view text, const BoardProfile& profi
         bytes += profile.lineBreakBytes;
         ++i;
         continue;
-      case u'<':
-        bytes += profile.lessThanBytes;
-        ++i;
-        continue;
-      case u'>':
-        bytes += profile.greaterThanBytes;
-        ++i;
-        continue;
-      case u'"':
-        bytes += profile.quoteBytes;
-        ++i;
-        continue;
-      case u'&':
-        bytes += profile.ampersandBytes;
-        ++i;
-        continue;
-      default:
-        bytes += ShiftJisSafeBytes(NextCodePoint(text, i));
+      default: {
+        const char32_t c = NextCodePoint(text, i);
+        bytes += BoardCharacterBytes(c, profile, ShiftJisSafeBytes(c));
+      }
     }
   }
   return bytes;

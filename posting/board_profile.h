@@ -80,6 +80,24 @@ BoardProfileResult FindBoardProfile(std::string_view name, const std::string& fo
 // among them.
 std::vector<BoardProfile> KeptBoardProfiles(const std::string& folder);
 
+// What the board counts for `c`, a character other than a line break: the profile's figure for
+// "<", ">", "\"" and "&", and for any other its bytes in Shift_JIS-safe text, `safeBytes`.
+constexpr std::uint32_t BoardCharacterBytes(char32_t c, const BoardProfile& profile,
+                                            std::uint32_t safeBytes) {
+  switch (c) {
+    case U'<':
+      return profile.lessThanBytes;
+    case U'>':
+      return profile.greaterThanBytes;
+    case U'"':
+      return profile.quoteBytes;
+    case U'&':
+      return profile.ampersandBytes;
+    default:
+      return safeBytes;
+  }
+}
+
 // The bytes of `text` as the board counts them: each line break (CR LF, CR or LF, as SplitLines
 // cuts lines) counts lineBreakBytes, "<", ">", "\"" and "&" their own figures, every other
 // character its bytes in Shift_JIS-safe text (ShiftJisSafeBytes).

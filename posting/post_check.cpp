@@ -46,31 +46,15 @@ std::vector<PostProblem> CheckPost(std::u16string_view text, const BoardProfile&
       continue;
     }
     if (run != 0) endRun();
-    switch (c) {
-      case U'<':
-        bytes += profile.lessThanBytes;
-        break;
-      case U'>':
-        bytes += profile.greaterThanBytes;
-        break;
-      case U'"':
-        bytes += profile.quoteBytes;
-        break;
-      case U'&':
-        bytes += profile.ampersandBytes;
-        break;
-      default: {
-        const std::uint8_t size = c < 0x10000 ? safeBytes[c] : ShiftJisSafeBytes(c);
-        bytes += size;
-        if (size > 2 && !profile.referencesPass) {
-          PostProblem problem;
-          problem.kind = PostProblemKind::kLostCharacter;
-          problem.line = line;
-          problem.column = column;
-          problem.character = c;
-          found.push_back(problem);
-        }
-      }
+    const std::uint8_t size = c < 0x10000 ? safeBytes[c] : ShiftJisSafeBytes(c);
+    bytes += BoardCharacterBytes(c, profile, size);
+    if (size > 2 && !profile.referencesPass) {  // past two bytes: a reference
+      PostProblem problem;
+      problem.kind = PostProblemKind::kLostCharacter;
+      problem.line = line;
+      problem.column = column;
+      problem.character = c;
+      found.push_back(problem);
     }
   }
   if (profile.dropsSpaces) endRun();

@@ -104,12 +104,7 @@ class LibraryWindowTest : public QObject {
   void initTestCase() { koron::SetUpApplication(); }
   void init() {
     scratch_ = std::make_unique<koron::test::ScratchDirectory>();
-    QVERIFY(scratch_->IsValid());
-    // The index, the history and the settings stay in the scratch folder ("." names are not
-    // part of the library).
-    for (const char* name : {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
-      qputenv(name, QDir::current().filePath(QStringLiteral(".xdg/") + name).toUtf8());
-    }
+    QVERIFY(scratch_->IsValid());  // the index, the history and the settings go in it too
   }
   void cleanup() {
     QTRY_COMPARE_WITH_TIMEOUT(koron::LibraryIndexer::Running(), 0, 30000);

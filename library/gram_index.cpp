@@ -25,6 +25,11 @@ bool GetVarint(std::string_view& in, std::uint64_t& value) {
   return false;
 }
 
+// A record's key holds its gram in 49 bits, then its two run lengths.
+constexpr int kRunShift = 49;
+constexpr int kLongestShift = 56;
+constexpr GramKey kKeyBits = (GramKey{1} << kRunShift) - 1;
+
 struct Directory {
   GramKey key;
   std::uint64_t count;
@@ -50,41 +55,87 @@ bool ReadDirectory(std::string_view& data, std::vector<Directory>& grams) {
   return total <= data.size();
 }
 
-// A triple's bytes after each id: its mask and its first position.
-constexpr std::size_t kTriplePayload = 4;
-
-std::uint16_t TwoBytes(std::string_view at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(at[0]) |
-                                    static_cast<unsigned char>(at[1]) << 8);
+std::uint64_t EightBytes(std::string_view at) {
+  std::uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(at[i]);
+  return value;
 }
 
-bool DecodeIds(std::string_view deltas, std::uint64_t count, bool masked,
-               std::vector<std::uint32_t>& ids, std::vector<std::uint16_t>* masks,
-               std::vector<std::uint16_t>* firsts) {
+void PutEight(std::string& out, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i, value >>= 8) out.push_back(static_cast<char>(value & 0xFF));
+}
+
+// A triple's bytes after an id.
+struct Payload {
+  PositionMask mask = 0;
+  std::uint16_t first = kUnknownFirst;
+  std::uint16_t last = kUnknownFirst;
+  std::uint8_t run = 0;
+  std::uint8_t longest = 0;
+};
+
+void PutPayload(std::string& out, bool shaped, const Payload& payload) {
+  const bool implied = payload.first != kUnknownFirst && payload.last == payload.first &&
+                       payload.mask == PositionBit(payload.first);
+  PutVarint(out, std::uint64_t{payload.first} << 1 | (implied ? 0 : 1));
+  if (!implied) {
+    PutEight(out, payload.mask);
+    PutVarint(out, payload.last - payload.first);
+  }
+  if (shaped) {
+    out.push_back(static_cast<char>(payload.run));
+    out.push_back(static_cast<char>(payload.longest));
+  }
+}
+
+bool GetPayload(std::string_view& in, bool shaped, Payload& payload) {
+  std::uint64_t value = 0;
+  if (!GetVarint(in, value) || value >> 1 > kUnknownFirst) return false;
+  payload.first = static_cast<std::uint16_t>(value >> 1);
+  payload.last = payload.first;
+  if ((value & 1) == 0) {
+    payload.mask = PositionBit(payload.first);
+  } else {
+    std::uint64_t past = 0;
+    if (in.size() < 8) return false;
+    payload.mask = EightBytes(in);
+    in.remove_prefix(8);
+    if (!GetVarint(in, past) || past > std::uint64_t{kUnknownFirst} - payload.first) return false;
+    payload.last = static_cast<std::uint16_t>(payload.first + past);
+  }
+  if (shaped) {
+    if (in.size() < 2) return false;
+    payload.run = static_cast<std::uint8_t>(in[0]);
+    payload.longest = static_cast<std::uint8_t>(in[1]);
+    in.remove_prefix(2);
+  }
+  return true;
+}
+
+bool DecodeIds(std::string_view deltas, GramKey key, std::uint64_t count, GramPostings& into,
+               bool idsOnly = false) {
+  const bool masked = HasMasks(key);
+  const bool shaped = ShapeOf(key) != RunShape::kNone;
   std::uint64_t id = 0;
+  Payload payload;
   for (std::uint64_t i = 0; i < count; ++i) {
     std::uint64_t delta = 0;
     if (!GetVarint(deltas, delta)) return false;
     id += delta;
     if (id > UINT32_MAX) return false;
-    ids.push_back(static_cast<std::uint32_t>(id));
+    into.ids.push_back(static_cast<std::uint32_t>(id));
     if (!masked) continue;
-    if (deltas.size() < kTriplePayload) return false;
-    if (masks != nullptr) masks->push_back(TwoBytes(deltas));
-    if (firsts != nullptr) firsts->push_back(TwoBytes(deltas.substr(2)));
-    deltas.remove_prefix(kTriplePayload);
+    if (!GetPayload(deltas, shaped, payload)) return false;
+    if (idsOnly) continue;
+    into.masks.push_back(payload.mask);
+    into.firsts.push_back(payload.first);
+    into.lasts.push_back(payload.last);
+    if (shaped) {
+      into.runs.push_back(payload.run);
+      into.longest.push_back(payload.longest);
+    }
   }
   return true;
-}
-
-void PutTwo(std::string& out, std::uint16_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>(value >> 8));
-}
-
-void PutPayload(std::string& out, std::uint16_t mask, std::uint16_t first) {
-  PutTwo(out, mask);
-  PutTwo(out, first);
 }
 
 std::uint64_t Mix(std::uint64_t key) {
@@ -105,10 +156,16 @@ std::string WriteBucket(const std::map<GramKey, GramPostings>& grams) {
     previous = key;
     std::uint32_t last = 0;
     const std::size_t start = body.size();
+    const bool shaped = ShapeOf(key) != RunShape::kNone;
     for (std::size_t i = 0; i < postings.ids.size(); ++i) {
       PutVarint(body, postings.ids[i] - last);
       last = postings.ids[i];
-      if (HasMasks(key)) PutPayload(body, postings.masks[i], postings.firsts[i]);
+      if (HasMasks(key)) {
+        PutPayload(body, shaped,
+                   {postings.masks[i], postings.firsts[i], postings.lasts[i],
+                    shaped ? postings.runs[i] : std::uint8_t{0},
+                    shaped ? postings.longest[i] : std::uint8_t{0}});
+      }
     }
     PutVarint(out, postings.ids.size());
     PutVarint(out, body.size() - start);
@@ -128,7 +185,17 @@ GramKey TrigramKey(char16_t first, char16_t second, char16_t third) {
 }
 std::uint32_t BucketOf(GramKey key) { return static_cast<std::uint32_t>(Mix(key) % kGramBuckets); }
 
-GramCollector::GramCollector() : unigrams_(0x10000), streams_(kGramBuckets), pending_(1 << 12) {}
+RunShape ShapeOf(GramKey key) {
+  if (!HasMasks(key)) return RunShape::kNone;
+  const auto a = (key >> 32) & 0xFFFF;
+  const auto b = (key >> 16) & 0xFFFF;
+  const auto c = key & 0xFFFF;
+  if (a == b) return b == c ? RunShape::kWithin : RunShape::kRunBefore;
+  return b == c ? RunShape::kRunAfter : RunShape::kNone;
+}
+
+GramCollector::GramCollector()
+    : unigrams_(0x10000), pairs_(kGramBuckets), triples_(kGramBuckets), pending_(1 << 12) {}
 
 void GramCollector::Append(Postings& postings, std::uint32_t id) {
   if (postings.count != 0 && postings.last == id) return;
@@ -137,19 +204,27 @@ void GramCollector::Append(Postings& postings, std::uint32_t id) {
   ++postings.count;
 }
 
-void GramCollector::Note(GramKey key, std::uint16_t bit, std::uint32_t first) {
-  const auto stored = static_cast<std::uint16_t>(std::min<std::uint32_t>(first, kUnknownFirst));
+void GramCollector::Note(GramKey key, PositionMask bit, std::size_t first, std::size_t last,
+                         std::uint8_t run, bool within) {
+  const auto stored = static_cast<std::uint16_t>(std::min<std::size_t>(first, kUnknownFirst));
+  const auto storedLast = static_cast<std::uint16_t>(std::min<std::size_t>(last, kUnknownFirst));
   const std::size_t mask = pending_.size() - 1;
   for (std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> pendingShift_;; i = (i + 1) & mask) {
     Pending& slot = pending_[i];
     if (slot.tag == key + 1) {
       slot.mask |= bit;
+      slot.last = storedLast;
+      slot.longest = std::max(slot.longest, run);
+      if (within) slot.run = slot.longest;
       return;
     }
     if (slot.tag != 0) continue;
     slot.tag = key + 1;
     slot.mask = bit;
     slot.first = stored;  // positions only grow: the first noted is the first
+    slot.last = storedLast;
+    slot.run = run;
+    slot.longest = run;
     pendingSlots_.push_back(static_cast<std::uint32_t>(i));
     // A long entry gets a larger table: each of its grams stays one record, however long it is.
     if (pendingSlots_.size() * 2 > pending_.size()) WidenPending();
@@ -175,7 +250,13 @@ void GramCollector::Flush() {
   for (std::uint32_t i : pendingSlots_) {
     Pending& slot = pending_[i];
     const GramKey key = slot.tag - 1;
-    streams_[BucketOf(key)].push_back({key, pendingId_, slot.mask, slot.first});
+    if (HasMasks(key)) {
+      triples_[BucketOf(key)].push_back(
+          {key | GramKey{slot.run} << kRunShift | GramKey{slot.longest} << kLongestShift,
+           slot.mask, pendingId_, slot.first, slot.last});
+    } else {
+      pairs_[BucketOf(key)].push_back({static_cast<std::uint32_t>(key), pendingId_});
+    }
     slot = Pending();
   }
   records_ += pendingSlots_.size();
@@ -200,8 +281,11 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
   const std::size_t n = folded.size();
   GramKey bigram = ~GramKey{0};
   GramKey trigram = ~GramKey{0};
-  std::uint16_t trigramMask = 0;
-  std::uint32_t trigramFirst = 0;
+  PositionMask trigramMask = 0;
+  std::size_t trigramFirst = 0;
+  std::size_t trigramLast = 0;
+  std::uint8_t trigramRun = 0;
+  bool within = false;
   for (std::size_t i = 0; i < n; ++i) {
     if (i == 0 || folded[i] != folded[i - 1]) {
       Postings& unigram = unigrams_[folded[i]];
@@ -210,28 +294,56 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
     }
     if (i + 1 < n) {
       const GramKey key = BigramKey(folded[i], folded[i + 1]);
-      if (key != bigram) Note(key, 0, 0);
+      if (key != bigram) Note(key, 0, 0, 0, 0, false);
       bigram = key;
     }
     if (i + 2 < n) {
-      const GramKey key = TrigramKey(folded[i], folded[i + 1], folded[i + 2]);
+      const char16_t a = folded[i];
+      const char16_t b = folded[i + 1];
+      const char16_t c = folded[i + 2];
+      const GramKey key = TrigramKey(a, b, c);
       const std::size_t at = offset + i;
-      const auto bit = static_cast<std::uint16_t>(1u << (at % 16));
+      const PositionMask bit = PositionBit(at);
       if (key != trigram) {
-        if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst);
+        if (trigramMask != 0) {
+          Note(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
+        }
         trigram = key;
         trigramMask = 0;
-        trigramFirst = static_cast<std::uint32_t>(std::min<std::size_t>(at, kUnknownFirst));
+        trigramFirst = at;
+        within = a == b && b == c;
+        trigramRun = within ? 3 : 0;
+        if (!within && b == c) {  // the run of c from b on
+          std::size_t end = i + 1;
+          while (end < n && folded[end] == b && end - (i + 1) < kLongestRun) ++end;
+          trigramRun = static_cast<std::uint8_t>(end - (i + 1));
+        } else if (!within && a == b) {  // the run of a up to b
+          std::size_t length = 2;
+          while (length < kLongestRun && length <= i + 1 && folded[i + 1 - length] == a) ++length;
+          trigramRun = static_cast<std::uint8_t>(length);
+        }
+      } else if (trigramRun < kLongestRun) {
+        ++trigramRun;  // the same triple again: one more of a run
       }
       trigramMask |= bit;
+      trigramLast = at;
     }
   }
-  if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst);
+  if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
 }
 
-// One bucket's blob: its unigrams and its streamed records, grouped by key in key order.
-std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const {
-  const std::vector<Record>& records = streams_[bucket];
+namespace {
+
+// Records grouped by gram: the grams in key order, and the records of each in the order they
+// came (ids increasing), `placed[start[g]]` to `placed[start[g + 1]]`.
+struct Grouped {
+  std::vector<GramKey> keys;
+  std::vector<std::uint32_t> start;
+  std::vector<std::uint32_t> placed;
+};
+
+template <typename Record, typename KeyOf>
+Grouped Group(const std::vector<Record>& records, KeyOf keyOf) {
   // Each record's gram, through a small table of the keys met.
   std::size_t size = 16;
   while (size < records.size() * 2) size *= 2;
@@ -240,7 +352,7 @@ std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16
   std::vector<std::uint32_t> counts;
   std::vector<std::uint32_t> gramOf(records.size());
   for (std::size_t r = 0; r < records.size(); ++r) {
-    const GramKey key = records[r].key;
+    const GramKey key = keyOf(records[r]);
     std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
     while (table[i].first != 0 && table[i].first != key + 1) i = (i + 1) & (size - 1);
     if (table[i].first == 0) {
@@ -251,54 +363,81 @@ std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16
     gramOf[r] = table[i].second;
     ++counts[table[i].second];
   }
-  // The grams in key order, unigrams among them (marked past the records' grams).
-  std::vector<std::pair<GramKey, std::uint32_t>> order;
-  for (std::uint32_t g = 0; g < keys.size(); ++g) order.emplace_back(keys[g], g);
-  for (std::uint32_t u = 0; u < units.size(); ++u) {
-    order.emplace_back(UnigramKey(units[u]), static_cast<std::uint32_t>(keys.size() + u));
+  std::vector<std::uint32_t> rank(keys.size());  // grams in key order
+  for (std::uint32_t g = 0; g < rank.size(); ++g) rank[g] = g;
+  std::sort(rank.begin(), rank.end(),
+            [&keys](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+  Grouped grouped;
+  grouped.start.assign(keys.size() + 1, 0);
+  std::vector<std::uint32_t> next(keys.size());
+  for (std::size_t k = 0; k < rank.size(); ++k) {
+    grouped.keys.push_back(keys[rank[k]]);
+    next[rank[k]] = grouped.start[k];
+    grouped.start[k + 1] = grouped.start[k] + counts[rank[k]];
   }
-  if (order.empty()) return {};
-  std::sort(order.begin(), order.end());
-  // The records of each gram together, in the order they came (ids increasing).
-  std::vector<std::uint32_t> start(keys.size() + 1, 0);
-  for (std::uint32_t g = 0; g < keys.size(); ++g) start[g + 1] = start[g] + counts[g];
-  std::vector<std::uint32_t> placed(records.size());
-  {
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    for (std::size_t r = 0; r < records.size(); ++r) {
-      placed[next[gramOf[r]]++] = static_cast<std::uint32_t>(r);
-    }
+  grouped.placed.resize(records.size());
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    grouped.placed[next[gramOf[r]]++] = static_cast<std::uint32_t>(r);
   }
+  return grouped;
+}
+
+}  // namespace
+
+// One bucket's blob: its unigrams, then its pairs and its triples, each grouped by key: key order.
+std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const {
+  const std::vector<PairRecord>& pairs = pairs_[bucket];
+  const std::vector<Record>& triples = triples_[bucket];
+  const Grouped pairGrams =
+      Group(pairs, [](const PairRecord& record) { return GramKey{1} << 32 | record.pair; });
+  const Grouped tripleGrams =
+      Group(triples, [](const Record& record) { return record.keyAndRun & kKeyBits; });
+  const std::size_t grams = units.size() + pairGrams.keys.size() + tripleGrams.keys.size();
+  if (grams == 0) return {};
   std::string directory;
   std::string body;
-  body.reserve(records.size() * 3);
+  body.reserve(pairs.size() * 2 + triples.size() * 4);
   GramKey previous = 0;
-  for (const auto& [key, g] : order) {
-    const std::size_t at = body.size();
-    std::uint64_t count = 0;
-    if (g >= keys.size()) {
-      const Postings& unigram = unigrams_[units[g - keys.size()]];
-      body += unigram.deltas;
-      count = unigram.count;
-    } else {
-      const bool masked = HasMasks(key);
-      std::uint32_t last = 0;
-      for (std::uint32_t p = start[g]; p < start[g + 1]; ++p) {
-        // Add gathers an entry whole, so each id comes once per gram.
-        const Record& record = records[placed[p]];
-        PutVarint(body, record.id - last);
-        last = record.id;
-        ++count;
-        if (masked) PutPayload(body, record.mask, record.first);
-      }
-    }
+  const auto close = [&](GramKey key, std::uint64_t count, std::size_t at) {
     PutVarint(directory, key - previous);
     previous = key;
     PutVarint(directory, count);
     PutVarint(directory, body.size() - at);
+  };
+  for (char16_t unit : units) {  // in increasing order
+    const std::size_t at = body.size();
+    const Postings& unigram = unigrams_[unit];
+    body += unigram.deltas;
+    close(UnigramKey(unit), unigram.count, at);
+  }
+  // Add gathers an entry whole, so each id comes once per gram.
+  for (std::size_t g = 0; g < pairGrams.keys.size(); ++g) {
+    const std::size_t at = body.size();
+    std::uint32_t last = 0;
+    for (std::uint32_t p = pairGrams.start[g]; p < pairGrams.start[g + 1]; ++p) {
+      const PairRecord& record = pairs[pairGrams.placed[p]];
+      PutVarint(body, record.id - last);
+      last = record.id;
+    }
+    close(pairGrams.keys[g], pairGrams.start[g + 1] - pairGrams.start[g], at);
+  }
+  for (std::size_t g = 0; g < tripleGrams.keys.size(); ++g) {
+    const std::size_t at = body.size();
+    const bool shaped = ShapeOf(tripleGrams.keys[g]) != RunShape::kNone;
+    std::uint32_t last = 0;
+    for (std::uint32_t p = tripleGrams.start[g]; p < tripleGrams.start[g + 1]; ++p) {
+      const Record& record = triples[tripleGrams.placed[p]];
+      PutVarint(body, record.id - last);
+      last = record.id;
+      PutPayload(body, shaped,
+                 {record.mask, record.first, record.last,
+                  static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
+                  static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift)});
+    }
+    close(tripleGrams.keys[g], tripleGrams.start[g + 1] - tripleGrams.start[g], at);
   }
   std::string out;
-  PutVarint(out, order.size());
+  PutVarint(out, grams);
   out.reserve(out.size() + directory.size() + body.size());
   return out + directory + body;
 }
@@ -315,14 +454,13 @@ std::vector<std::string> GramCollector::Buckets() {
   return blobs;
 }
 
-bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings) {
+bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings, bool idsOnly) {
   std::vector<Directory> grams;
   if (!ReadDirectory(blob, grams)) return false;
   std::uint64_t offset = 0;
   for (const Directory& gram : grams) {
     if (gram.key == key) {
-      return DecodeIds(blob.substr(offset, gram.bytes), gram.count, HasMasks(key), postings.ids,
-                       &postings.masks, &postings.firsts);
+      return DecodeIds(blob.substr(offset, gram.bytes), key, gram.count, postings, idsOnly);
     }
     if (gram.key > key) break;
     offset += gram.bytes;
@@ -368,6 +506,7 @@ std::string JoinBuckets(const std::vector<std::string_view>& blobs, bool& ok) {
   for (std::size_t i = 0; i < parts.size();) {
     const GramKey key = parts[i].key;
     const bool masked = HasMasks(key);
+    const bool shaped = ShapeOf(key) != RunShape::kNone;
     const std::size_t start = body.size();
     std::uint64_t count = 0;
     std::uint64_t last = 0;
@@ -382,14 +521,14 @@ std::string JoinBuckets(const std::vector<std::string_view>& blobs, bool& ok) {
       body.append(deltas);
       // The list's last id, for the next: its deltas summed.
       last = first;
-      if (masked) deltas.remove_prefix(std::min(kTriplePayload, deltas.size()));
-      for (std::uint64_t n = 1; n < parts[i].count; ++n) {
+      Payload payload;
+      for (std::uint64_t n = 0; n < parts[i].count; ++n) {
         std::uint64_t delta = 0;
-        if (!GetVarint(deltas, delta) || (masked && deltas.size() < kTriplePayload)) {
+        if ((n > 0 && !GetVarint(deltas, delta)) ||
+            (masked && !GetPayload(deltas, shaped, payload))) {
           ok = false;
           return {};
         }
-        if (masked) deltas.remove_prefix(kTriplePayload);
         last += delta;
       }
       count += parts[i].count;
@@ -418,11 +557,10 @@ std::string MergeBuckets(const std::vector<std::string_view>& blobs,
   std::map<GramKey, GramPostings> merged;
   GramPostings read;
   for (const StoredList& list : lists) {
-    read.ids.clear();
-    read.masks.clear();
-    read.firsts.clear();
+    read = GramPostings();
     const bool masked = HasMasks(list.key);
-    if (!DecodeIds(list.deltas, list.count, masked, read.ids, &read.masks, &read.firsts)) {
+    const bool shaped = ShapeOf(list.key) != RunShape::kNone;
+    if (!DecodeIds(list.deltas, list.key, list.count, read)) {
       ok = false;
       return {};
     }
@@ -433,6 +571,11 @@ std::string MergeBuckets(const std::vector<std::string_view>& blobs,
       if (masked) {
         into.masks.push_back(read.masks[i]);
         into.firsts.push_back(read.firsts[i]);
+        into.lasts.push_back(read.lasts[i]);
+      }
+      if (shaped) {
+        into.runs.push_back(read.runs[i]);
+        into.longest.push_back(read.longest[i]);
       }
     }
   }

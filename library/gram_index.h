@@ -12,17 +12,25 @@ namespace koron {
 // (UTF-16 code units) of the folded fields, the ids of the entries that hold it. A term of up to
 // three code units is answered from it exactly; a longer one narrows the entries to those holding
 // all its triples, which are then read. A triple's ids carry where in the field it stands,
-// modulo 16, as a mask of 16 bits: a term's triples must stand one after another, which leaves
+// modulo 64, as a mask of 64 bits: a term's triples must stand one after another, which leaves
 // few entries to read even when each triple is common.
 //
 // Grams are spread over kGramBuckets buckets; a bucket is one blob, so an index of a million
 // grams is a few thousand rows, and a search reads one row per gram. A bucket blob holds a
 // directory (gram count, then for each gram in key order: key delta, id count, byte length)
-// and then each gram's ids, increasing, as deltas, all in LEB128 varints; after each id of a
-// triple, its mask and then its first position in the entry, two bytes each, low byte first.
+// and then each gram's ids, increasing, as deltas, all in LEB128 varints. After each id of a
+// triple comes its first position in the entry, doubled, plus one when more follows (a varint):
+// its mask, eight bytes, low byte first, and how far its last position is past the first (a
+// varint), unless it stands just once or only where the first position's bit says; and
+// for a triple at the edge of a run of one character or inside one, two run lengths (a byte each).
 // Positions count through the entry's fields one after another, each field one past the end of
 // the one before, so that a term's triples in a row have first positions in a row only where the
 // term stands; a position past 65,534 is stored as kUnknownFirst.
+//
+// The run lengths settle the terms the first positions cannot, those with a run of three or
+// more: "xcc" (c a run) keeps how many c stand from its first place on and the most that stand
+// after any x, "ccx" how many end at its first place and the most that end before any x, and
+// "ccc" the longest run of c in the entry, twice; each is at most kLongestRun.
 using GramKey = std::uint64_t;
 inline constexpr std::uint32_t kGramBuckets = 4096;
 
@@ -33,12 +41,27 @@ std::uint32_t BucketOf(GramKey key);
 // Whether the key's ids carry position masks: those of triples.
 inline bool HasMasks(GramKey key) { return key >> 48 != 0; }
 inline constexpr std::uint16_t kUnknownFirst = 0xFFFF;
+inline constexpr std::uint8_t kLongestRun = 127;
+// The places a triple stands in an entry, modulo 64.
+using PositionMask = std::uint64_t;
+inline constexpr unsigned kMaskBits = 64;
+inline PositionMask PositionBit(std::size_t position) {
+  return PositionMask{1} << (position % kMaskBits);
+}
 
-// One gram's ids, increasing, and for a triple each id's position mask and first position.
+// Where a triple stands in a run of one character, which tells what its run length means.
+enum class RunShape { kNone, kRunAfter, kRunBefore, kWithin };  // "xcc", "ccx", "ccc"
+RunShape ShapeOf(GramKey key);
+
+// One gram's ids, increasing, and for a triple each id's position mask and first position,
+// and its run length when it has a run shape.
 struct GramPostings {
   std::vector<std::uint32_t> ids;
-  std::vector<std::uint16_t> masks;
+  std::vector<PositionMask> masks;
   std::vector<std::uint16_t> firsts;
+  std::vector<std::uint16_t> lasts;
+  std::vector<std::uint8_t> runs;
+  std::vector<std::uint8_t> longest;
 };
 
 // Collects the grams of entries given in increasing id order.
@@ -59,29 +82,41 @@ class GramCollector {
     std::uint32_t count = 0;
     std::string deltas;
   };
-  // A pair or triple in one entry. Kept by bucket, in the order entries come, so that writing
-  // them is a few streams rather than a visit to a large table for each.
+  // A triple in one entry. Kept by bucket, in the order entries come, so that writing them is a
+  // few streams rather than a visit to a large table for each. A key fits in 49 bits; the run
+  // lengths ride above it.
   struct Record {
-    GramKey key;
+    GramKey keyAndRun;
+    PositionMask mask;
     std::uint32_t id;
-    std::uint16_t mask;
     std::uint16_t first;
+    std::uint16_t last;
   };
   static void Append(Postings& postings, std::uint32_t id);
-  void Note(GramKey key, std::uint16_t bit, std::uint32_t first);
+  void Note(GramKey key, PositionMask bit, std::size_t first, std::size_t last, std::uint8_t run,
+            bool within);
   void WidenPending();
   void Flush();
   std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const;
 
   std::vector<Postings> unigrams_;  // by code unit
   std::size_t unigramCount_ = 0;
-  std::vector<std::vector<Record>> streams_;  // by bucket
+  // A pair in one entry: its two units.
+  struct PairRecord {
+    std::uint32_t pair;
+    std::uint32_t id;
+  };
+  std::vector<std::vector<PairRecord>> pairs_;  // by bucket
+  std::vector<std::vector<Record>> triples_;    // by bucket
   std::size_t records_ = 0;
   // The pairs and triples of the entry being added, each once with its mask.
   struct Pending {
     GramKey tag = 0;  // key + 1; 0 is free
-    std::uint16_t mask = 0;
+    PositionMask mask = 0;
     std::uint16_t first = kUnknownFirst;
+    std::uint16_t last = kUnknownFirst;
+    std::uint8_t run = 0;
+    std::uint8_t longest = 0;
   };
   static constexpr std::size_t kPendingSlots = 1 << 12;
   static constexpr int kPendingShift = 64 - 12;
@@ -92,9 +127,10 @@ class GramCollector {
   std::uint32_t pendingOffset_ = 0;  // where the entry's next field starts
 };
 
-// Appends the ids (and masks) of `key` held in a bucket blob to `postings`, which stays
-// increasing when blobs are read oldest first. False when the blob is damaged.
-bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings);
+// Appends the ids (and the rest, unless `idsOnly`) of `key` held in a bucket blob to `postings`,
+// which stays increasing when blobs are read oldest first. False when the blob is damaged.
+bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings,
+                  bool idsOnly = false);
 
 // Merges the blobs of one bucket from several segments, oldest first, into one, keeping the ids
 // for which `live` is true; with no `live`, every id is kept and the lists are joined as they

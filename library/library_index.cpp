@@ -23,7 +23,7 @@ namespace {
 
 // Changed whenever what the index holds, or how, changes: an index of another version is set
 // aside and built again.
-constexpr int kIndexVersion = 3;
+constexpr int kIndexVersion = 4;
 // The bytes of files read between two commits: the index grows by a segment each time, other
 // processes see the files so far, and stopping keeps them.
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
@@ -556,7 +556,7 @@ std::u16string Library::Text(const LibraryEntry& entry) {
   return {};
 }
 
-GramPostings Library::Postings(std::uint64_t key) {
+GramPostings Library::Postings(std::uint64_t key, bool idsOnly) {
   GramPostings postings;
   if (!store_->postings) {
     store_->postings = std::make_unique<Statement>(
@@ -565,7 +565,7 @@ GramPostings Library::Postings(std::uint64_t key) {
   Statement& read = *store_->postings;
   read.Bind(1, std::int64_t{BucketOf(key)});
   bool ok = true;
-  while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, postings);
+  while (ok && read.Step()) ok = ReadPostings(read.Bytes(0), key, postings, idsOnly);
   read.Reset();
   if (!ok) throw StoreFailure(SQLITE_CORRUPT);
   return postings;
@@ -574,6 +574,7 @@ GramPostings Library::Postings(std::uint64_t key) {
 std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vector<char>* proven) {
   if (term.size() == 1) return Postings(UnigramKey(term[0])).ids;
   if (term.size() == 2) return Postings(BigramKey(term[0], term[1])).ids;
+  if (term.size() == 3) return Postings(TrigramKey(term[0], term[1], term[2]), true).ids;
   // Each triple of the term, read once however often it comes.
   std::vector<std::uint64_t> keys;
   for (std::size_t i = 0; i + 2 < term.size(); ++i) {
@@ -588,35 +589,122 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
     if (lists.back().ids.empty()) return {};
   }
   // The triple at offset i of the term stands at p + i where the term stands at p: its mask
-  // turned back by i has bit p mod 16. The entries kept are those where some p has them all.
+  // turned back by i has bit p mod 64. The entries kept are those where some p has them all.
+  //
+  // The term is shown to stand at p when each triple not inside a run of the term has its first
+  // or last place at p + i, and each run of three or more is long enough where it stands: after
+  // the triple before it, or before the one after it when the term begins with it. A term that
+  // is one run, or one character and a run, is settled by the longest such run in the entry;
+  // and an entry whose runs are all shorter than one of the term's cannot hold it.
   struct At {
     const GramPostings* list;
-    unsigned offset;   // modulo 16
-    std::uint32_t at;  // in the term
+    unsigned offset;        // modulo 64
+    std::uint32_t at;       // in the term
+    bool anchors;           // its first or last place must agree
+    std::uint32_t need;     // the run its first place must show, 0 for none
+    std::uint32_t minimum;  // the run the entry must have somewhere, 0 for none
+    bool settles;           // a long enough run shows the term
   };
+  const std::size_t length = term.size();
+  // The length of the run of the term's character at each place, from there on.
+  std::vector<std::uint32_t> runFrom(length + 1, 0);
+  for (std::size_t i = length; i-- > 0;) {
+    runFrom[i] = i + 1 < length && term[i + 1] == term[i] ? runFrom[i + 1] + 1 : 1;
+  }
   std::vector<At> order;
+  std::size_t runStart = 0;
   for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (term[i] != term[runStart]) runStart = i;
     const auto it = std::lower_bound(distinct.begin(), distinct.end(), keys[i]);
-    order.push_back({&lists[static_cast<std::size_t>(it - distinct.begin())],
-                     static_cast<unsigned>(i % 16), static_cast<std::uint32_t>(i)});
+    At at{&lists[static_cast<std::size_t>(it - distinct.begin())],
+          static_cast<unsigned>(i % kMaskBits),
+          static_cast<std::uint32_t>(i),
+          true,
+          0,
+          0,
+          false};
+    switch (ShapeOf(keys[i])) {
+      case RunShape::kWithin:
+        at.anchors = false;
+        at.minimum = runFrom[runStart];
+        at.settles = runFrom[0] == length;
+        break;
+      case RunShape::kRunAfter:  // before a run of the term
+        if (runFrom[i + 1] >= 3) {
+          at.need = at.minimum = runFrom[i + 1];
+          at.settles = i == 0 && runFrom[1] == length - 1;
+        }
+        break;
+      case RunShape::kRunBefore:  // after a run of the term
+        if (runFrom[runStart] >= 3) {
+          at.minimum = runFrom[runStart];
+          if (runStart == 0) at.need = runFrom[0];
+          at.settles = runStart == 0 && i + 3 == length;
+        }
+        break;
+      case RunShape::kNone:
+        break;
+    }
+    order.push_back(at);
   }
   // The shortest first, so each step is as short as it can be.
   std::stable_sort(order.begin(), order.end(), [](const At& a, const At& b) {
     return a.list->ids.size() < b.list->ids.size();
   });
-  const auto turned = [](std::uint16_t mask, unsigned by) {
-    return static_cast<std::uint16_t>(by == 0 ? mask : (mask >> by) | (mask << (16 - by)));
+  const auto turned = [](PositionMask mask, unsigned by) {
+    return by == 0 ? mask : (mask >> by) | (mask << (kMaskBits - by));
   };
-  std::vector<std::uint32_t> ids = order[0].list->ids;
-  std::vector<std::uint16_t> starts(ids.size());
-  // Where the term would stand if each triple's first place in the entry were that of the term:
-  // when every triple's first place agrees, the term stands there, and its text need not be
-  // read. -1 once one disagrees.
-  std::vector<std::int64_t> stands(ids.size());
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    starts[i] = turned(order[0].list->masks[i], order[0].offset);
-    const std::uint16_t first = order[0].list->firsts[i];
-    stands[i] = first == kUnknownFirst || first < order[0].at ? -1 : first - order[0].at;
+  // Where the term may stand by its triples' first and last places: none set before any says,
+  // both lost once none agrees or a run is short (then the entry must be read).
+  struct Place {
+    bool placed = false;
+    bool settled = false;
+    std::int64_t p[2] = {-1, -1};
+  };
+  const auto stand = [](Place place, const At& at, const GramPostings& list,
+                        std::size_t j) -> Place {
+    if (at.settles && at.minimum <= kLongestRun && list.longest[j] >= at.minimum) {
+      place.settled = true;
+    }
+    if (at.need != 0 && (at.need > kLongestRun || list.runs[j] < at.need)) {
+      place.placed = true;
+      place.p[0] = place.p[1] = -1;
+      return place;
+    }
+    if (!at.anchors) return place;
+    // A run's length is known after the first place only.
+    const std::uint16_t places[2] = {list.firsts[j], at.need != 0 ? kUnknownFirst : list.lasts[j]};
+    std::int64_t options[2] = {-1, -1};
+    for (int k = 0; k < 2; ++k) {
+      if (places[k] != kUnknownFirst && places[k] >= at.at) options[k] = places[k] - at.at;
+    }
+    if (options[1] == options[0]) options[1] = -1;
+    if (!place.placed) {
+      place.placed = true;
+      place.p[0] = options[0];
+      place.p[1] = options[1];
+      return place;
+    }
+    for (std::int64_t& p : place.p) {
+      if (p >= 0 && p != options[0] && p != options[1]) p = -1;
+    }
+    return place;
+  };
+  const auto proved = [](const Place& place) {
+    return place.settled || (place.placed && (place.p[0] >= 0 || place.p[1] >= 0));
+  };
+  // The longest run of the triple's kind in the entry falls short of the term's.
+  const auto Shorter = [](const At& at, const GramPostings& list, std::size_t j) {
+    return at.minimum != 0 && list.longest[j] < kLongestRun && list.longest[j] < at.minimum;
+  };
+  std::vector<std::uint32_t> ids;
+  std::vector<PositionMask> starts;
+  std::vector<Place> stands;
+  for (std::size_t i = 0; i < order[0].list->ids.size(); ++i) {
+    if (Shorter(order[0], *order[0].list, i)) continue;
+    ids.push_back(order[0].list->ids[i]);
+    starts.push_back(turned(order[0].list->masks[i], order[0].offset));
+    stands.push_back(stand(Place(), order[0], *order[0].list, i));
   }
   for (std::size_t o = 1; o < order.size() && !ids.empty(); ++o) {
     const GramPostings& list = *order[o].list;
@@ -629,13 +717,10 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
           list.ids.begin());
       if (j == list.ids.size()) break;
       if (list.ids[j] != ids[i]) continue;
-      const std::uint16_t left = starts[i] & turned(list.masks[j], order[o].offset);
-      if (left == 0) continue;
-      const std::uint16_t first = list.firsts[j];
-      const bool agrees = stands[i] >= 0 && first != kUnknownFirst &&
-                          std::int64_t{first} == stands[i] + order[o].at;
+      const PositionMask left = starts[i] & turned(list.masks[j], order[o].offset);
+      if (left == 0 || Shorter(order[o], list, j)) continue;
       ids[kept] = ids[i];
-      stands[kept] = agrees ? stands[i] : -1;
+      stands[kept] = stand(stands[i], order[o], list, j);
       starts[kept++] = left;
     }
     ids.resize(kept);
@@ -644,7 +729,7 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
   }
   if (proven != nullptr) {
     proven->resize(ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) (*proven)[i] = stands[i] >= 0 ? 1 : 0;
+    for (std::size_t i = 0; i < ids.size(); ++i) (*proven)[i] = proved(stands[i]) ? 1 : 0;
   }
   return ids;
 }
@@ -717,21 +802,37 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
     candidates.unsure.clear();
     return candidates;
   }
-  // Both lists are in id order: each id is looked for after the last one found.
+  // Both lists are in id order, and ids are library order unless files were read again since:
+  // then the entries found are marked, to be taken in order.
   std::vector<std::pair<std::size_t, char>> found;
+  found.reserve(ids.size());
   auto from = byId_.begin();
   for (std::size_t k = 0; k < ids.size(); ++k) {
-    from = std::lower_bound(from, byId_.end(), std::make_pair(ids[k], std::size_t{0}));
     if (from == byId_.end()) break;
+    // Usually the next id or close to it: a few steps before a binary search.
+    for (int step = 0; step < 4 && from != byId_.end() && from->first < ids[k]; ++step) ++from;
+    if (from != byId_.end() && from->first < ids[k]) {
+      from = std::lower_bound(from, byId_.end(), std::make_pair(ids[k], std::size_t{0}));
+    }
     // Ids of entries that are gone stay in older segments until they are merged.
-    if (from->first != ids[k]) continue;
+    if (from == byId_.end() || from->first != ids[k]) continue;
     found.emplace_back(from->second, sure[k]);
   }
-  // Id order is library order unless files were read again since.
-  if (!std::is_sorted(found.begin(), found.end())) std::sort(found.begin(), found.end());
-  for (const auto& [index, proven] : found) {
-    candidates.entries.push_back(index);
-    candidates.sure.push_back(proven);
+  if (std::is_sorted(found.begin(), found.end())) {
+    candidates.entries.reserve(found.size());
+    candidates.sure.reserve(found.size());
+    for (const auto& [index, proven] : found) {
+      candidates.entries.push_back(index);
+      candidates.sure.push_back(proven);
+    }
+  } else {
+    std::vector<char> marks(entries_.size(), 0);  // 1 + sure
+    for (const auto& [index, proven] : found) marks[index] = static_cast<char>(1 + proven);
+    for (std::size_t index = 0; index < marks.size(); ++index) {
+      if (marks[index] == 0) continue;
+      candidates.entries.push_back(index);
+      candidates.sure.push_back(static_cast<char>(marks[index] - 1));
+    }
   }
   if (found.empty()) candidates.unsure.clear();
   return candidates;

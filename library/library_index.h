@@ -112,7 +112,7 @@ class Library {
   static std::unordered_map<std::string, FileRow> ReadFileRows(sqlite3* db);
   void Compact();
   void Load();
-  GramPostings Postings(GramKey key);
+  GramPostings Postings(GramKey key, bool idsOnly = false);
   // The ids that may hold `term`, increasing; for a term longer than three units, `proven` (by
   // id) tells those the index shows to hold it.
   std::vector<std::uint32_t> TermIds(const std::u16string& term, std::vector<char>* proven);

@@ -82,7 +82,11 @@ TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
               testing::Utf16File(u"[AA][far]\npqr--------------qrs\n"  // triples 17 apart
                                  u"[AA][apart]\npqr-qrs\n[AA][near]\n--pqrs--\n"
                                  u"[AA][runs]\nヽヽヽ ヽヽヽ\n[AA][four]\nヽヽヽヽ!\n[AA][long]\n" +
-                                 longEntry + u"\n"));
+                                 longEntry +
+                                 // "koo" first, "ooy" and "ooo" 64 apart as "koooooy" would have
+                                 // them, but its run too short.
+                                 u"\n[AA][gap]\nkoozooy" + std::u16string(57, u'-') +
+                                 u"kooooo-oooooy\n"));
   const auto library = Open();
   struct Case {
     std::u16string query;
@@ -97,23 +101,28 @@ TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
       {longEntry.substr(1500, 5), "AA/rows.ast#6 "},
       {u"xyzw", "AA/rows.ast#6 "},  // "xyz" comes again after the table grew
       {many.substr(2990) + u"xyz", "AA/rows.ast#6 "},
+      {u"koooooy", ""},
+      {u"kooooo-", "AA/rows.ast#7 "},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Found(*library, c.query), c.found) << "query " << &c - cases;
   }
 }
 
-// Random pictures of few characters, so that grams repeat and positions collide; every query
-// must find what a scan of the folded texts finds.
+// Random pictures of few characters, in runs as pictures have them, so that grams repeat and
+// positions collide; every query must find what a scan of the folded texts finds.
 TEST_F(LibraryIndex, SearchAgreesWithAScan) {
   const std::u16string pieces = u"ab\uFF8E\uFF9E\u30DC \u3000/\uFF3F";  // ﾎﾞ folds to ボ
   std::mt19937 random(15);
   std::u16string file;
   std::vector<std::u16string> texts;
-  for (int entry = 0; entry < 60; ++entry) {
+  for (int entry = 0; entry < 80; ++entry) {
     std::u16string text;
-    for (int n = 5 + static_cast<int>(random() % 60); n > 0; --n) {
-      text += random() % 13 == 0 ? u'\n' : pieces[random() % pieces.size()];
+    // Long enough for positions 64 apart; some runs longer than a run length is kept.
+    for (int n = 5 + static_cast<int>(random() % 200); n > 0; --n) {
+      const char16_t c = random() % 13 == 0 ? u'\n' : pieces[random() % pieces.size()];
+      const std::size_t run = random() % 3 != 0 ? 1 : random() % 40 == 0 ? 130 : 2 + random() % 5;
+      text.append(run, c);
     }
     file += u"[AA][" + std::u16string(1, static_cast<char16_t>(u'A' + entry % 26)) + u"]\n" + text +
             u"\n";
@@ -121,11 +130,16 @@ TEST_F(LibraryIndex, SearchAgreesWithAScan) {
   }
   work_.Write("AA/random.ast", testing::Utf16File(file));
   const auto library = Open();
-  for (int q = 0; q < 300; ++q) {
+  for (int q = 0; q < 600; ++q) {
     const std::u16string& from = texts[random() % texts.size()];
-    const std::size_t length = 1 + random() % 7;
+    const std::size_t length = q % 50 == 0 ? 128 + random() % 4 : 1 + random() % 9;
     if (from.size() < length) continue;
-    const std::u16string query = from.substr(random() % (from.size() - length + 1), length);
+    std::u16string query = from.substr(random() % (from.size() - length + 1), length);
+    if (q % 3 == 0) {
+      // A character and a run, or a run and a character, the run perhaps longer than any.
+      const std::u16string run(q % 9 == 0 ? 127 + random() % 4 : 3 + random() % 5, query.back());
+      query = q % 2 == 0 ? query.front() + run : run + query.front();
+    }
     const std::vector<std::u16string> terms = SplitQuery(query);
     if (terms.empty() || query.find(u'\n') != std::u16string::npos) continue;  // one line typed
     std::string expected;

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <stdexcept>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -286,8 +288,8 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
                      "device=?2, inode=?3, size=?4, mtime=?5, ctime=?6, problem=?7, entries=?8 "
                      "RETURNING id");
   Statement saveEntry(db,
-                      "INSERT INTO entries(file, number, name, section, text) "
-                      "VALUES(?1, ?2, ?3, ?4, ?5)");
+                      "INSERT INTO entries(id, file, number, name, section, text) "
+                      "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
   Statement saveBucket(db, "INSERT INTO postings(bucket, segment, data) VALUES(?1, ?2, ?3)");
   // The last segment, asked only when there is something to add (it is a scan of the postings).
   std::int64_t segment = 0;
@@ -312,66 +314,46 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     saveFile.Reset();
     return id;
   };
-  const std::uint64_t batchLimit = options.batchBytes > 0 ? options.batchBytes : kBatchBytes;
-  std::size_t next = 0;
-  std::u16string folded;
-  std::u16string foldedPath;
-  std::u16string lastSection;
-  std::u16string foldedSection;
-  while (next < toRead.size()) {
-    if (options.cancelled && options.cancelled()) break;
-    Execute(db, "BEGIN IMMEDIATE");
+  // Files are read and their grams gathered on this thread while a second one writes the batch
+  // before, so that reading and writing overlap. Entry ids are given here, after the last one
+  // used: this process alone writes the index until it is done.
+  struct ReadEntry {
+    std::uint32_t id;
+    CollectionEntry entry;
+  };
+  struct ReadFile {
+    const LibraryFile* file;
+    std::int64_t oldId;  // its row before, or 0
+    CollectionProblem problem;
+    std::vector<ReadEntry> entries;
+  };
+  struct Batch {
+    std::vector<ReadFile> files;
     GramCollector grams;
-    std::uint64_t batchBytes = 0;
-    while (next < toRead.size() && batchBytes < batchLimit && grams.size() < kBatchGrams) {
-      if (next > 0 && options.cancelled && options.cancelled()) break;
-      const LibraryFile& file = *toRead[next++];
-      if (options.progress) options.progress(filesRead_, toRead.size());
-      batchBytes += file.stamp.size;
-      const auto it = known.find(file.path);
-      if (it != known.end()) forget(it->second.id);
-      // The row first, for the id its entries refer to; its count is set when they are read.
-      const std::int64_t fileId = save(file, {}, 0);
-      FoldForSearch(Utf16OfBytes(SearchedPath(file.path)), foldedPath);
-      const std::u16string stem = Utf16OfBytes(FileStem(file.path));
-      CollectionReadOptions read;
-      read.format = file.format;
-      read.stem = stem;
-      read.decodeReferences = !file.templateList;
-      std::uint32_t count = 0;
-      const CollectionProblem problem = ReadCollectionFile(
-          options.workFolder + "/" + file.path, read, [&](CollectionEntry& entry) {
-            saveEntry.Bind(1, fileId)
-                .Bind(2, std::int64_t{entry.number})
-                .Bind(3, std::u16string_view(entry.name))
-                .Bind(4, std::u16string_view(entry.section))
-                .Bind(5, std::u16string_view(entry.text));
-            saveEntry.Run();
-            const auto id = static_cast<std::uint32_t>(sqlite3_last_insert_rowid(db));
-            FoldForSearch(entry.text, folded);
-            grams.Add(id, folded);
-            FoldForSearch(entry.name, folded);
-            grams.Add(id, folded);
-            if (entry.section != lastSection) {
-              lastSection = entry.section;
-              FoldForSearch(lastSection, foldedSection);
-            }
-            grams.Add(id, foldedSection);
-            grams.Add(id, foldedPath);
-            ++count;
-          });
-      ++filesRead_;
-      if (problem != CollectionProblem::kNone) {
-        // What was read before the problem showed is not kept; the file is told as left out.
-        // Its grams stay in the segment, pointing at ids that are gone.
-        forget(fileId);
-        count = 0;
+  };
+  const auto write = [&](Batch& batch) {
+    Execute(db, "BEGIN IMMEDIATE");
+    for (ReadFile& read : batch.files) {
+      if (read.oldId != 0) forget(read.oldId);
+      // What was read before a problem showed is not kept; the file is told as left out. Its
+      // grams stay in the segment, pointing at ids that are not there.
+      const bool kept = read.problem == CollectionProblem::kNone;
+      const std::int64_t fileId = save(*read.file, ProblemWords(read.problem),
+                                       kept ? static_cast<std::uint32_t>(read.entries.size()) : 0);
+      if (!kept) continue;
+      for (const ReadEntry& row : read.entries) {
+        saveEntry.Bind(1, std::int64_t{row.id})
+            .Bind(2, fileId)
+            .Bind(3, std::int64_t{row.entry.number})
+            .Bind(4, std::u16string_view(row.entry.name))
+            .Bind(5, std::u16string_view(row.entry.section))
+            .Bind(6, std::u16string_view(row.entry.text));
+        saveEntry.Run();
       }
-      save(file, ProblemWords(problem), count);
     }
-    if (!grams.empty()) {
+    if (!batch.grams.empty()) {
       ++segment;
-      const std::vector<std::string> buckets = grams.Buckets();
+      const std::vector<std::string> buckets = batch.grams.Buckets();
       for (std::uint32_t b = 0; b < kGramBuckets; ++b) {
         if (buckets[b].empty()) continue;
         saveBucket.Bind(1, std::int64_t{b}).Bind(2, segment).Bind(3, std::string_view(buckets[b]));
@@ -379,9 +361,84 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       }
     }
     Execute(db, "COMMIT");
-    if (options.committed && next < toRead.size()) {
-      options.committed([this, &scan] { return Snapshot(scan); });
+  };
+  // The batch being written, and what stopped it.
+  std::unique_ptr<Batch> writing;
+  std::thread writer;
+  std::exception_ptr failure;
+  bool writtenBefore = false;
+  const auto finish = [&] {
+    if (!writer.joinable()) return;
+    writer.join();
+    writing.reset();
+    if (failure) std::rethrow_exception(failure);
+  };
+  const std::uint64_t batchLimit = options.batchBytes > 0 ? options.batchBytes : kBatchBytes;
+  auto nextId = static_cast<std::uint32_t>(lastId);
+  std::size_t next = 0;
+  std::u16string folded;
+  std::u16string foldedPath;
+  std::u16string lastSection;
+  std::u16string foldedSection;
+  try {
+    while (next < toRead.size()) {
+      if (options.cancelled && options.cancelled()) break;
+      auto batch = std::make_unique<Batch>();
+      GramCollector& grams = batch->grams;
+      std::uint64_t batchBytes = 0;
+      while (next < toRead.size() && batchBytes < batchLimit && grams.size() < kBatchGrams) {
+        if (next > 0 && options.cancelled && options.cancelled()) break;
+        const LibraryFile& file = *toRead[next++];
+        if (options.progress) options.progress(filesRead_, toRead.size());
+        batchBytes += file.stamp.size;
+        const auto it = known.find(file.path);
+        batch->files.push_back({&file, it != known.end() ? it->second.id : 0,
+                                CollectionProblem::kNone, {}});
+        ReadFile& read = batch->files.back();
+        FoldForSearch(Utf16OfBytes(SearchedPath(file.path)), foldedPath);
+        const std::u16string stem = Utf16OfBytes(FileStem(file.path));
+        CollectionReadOptions readOptions;
+        readOptions.format = file.format;
+        readOptions.stem = stem;
+        readOptions.decodeReferences = !file.templateList;
+        read.problem = ReadCollectionFile(
+            options.workFolder + "/" + file.path, readOptions, [&](CollectionEntry& entry) {
+              const std::uint32_t id = ++nextId;
+              FoldForSearch(entry.text, folded);
+              grams.Add(id, folded);
+              FoldForSearch(entry.name, folded);
+              grams.Add(id, folded);
+              if (entry.section != lastSection) {
+                lastSection = entry.section;
+                FoldForSearch(lastSection, foldedSection);
+              }
+              grams.Add(id, foldedSection);
+              grams.Add(id, foldedPath);
+              read.entries.push_back({id, std::move(entry)});
+            });
+        ++filesRead_;
+      }
+      // The batch before is written by now; then this one is, while the next is read.
+      finish();
+      if (options.committed && writtenBefore) {
+        options.committed([this, &scan] { return Snapshot(scan); });
+      }
+      writtenBefore = true;
+      writing = std::move(batch);
+      writer = std::thread([&write, &failure, batch = writing.get()] {
+        try {
+          write(*batch);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
     }
+    finish();
+  } catch (...) {
+    if (writer.joinable()) writer.join();
+    // A batch the writer could not finish is not kept.
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
   }
   // What the library holds now, in its order: as read above when nothing changed.
   std::unordered_map<std::string, FileRow> rows;

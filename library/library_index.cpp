@@ -330,7 +330,11 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
   struct Batch {
     std::vector<ReadFile> files;
     GramCollector grams;
+    std::uint32_t lastId = 0;  // the last given, kept or not
   };
+  // Ids of entries left out stay in the grams, so they are never given again.
+  Statement keepLastId(db, "UPDATE sqlite_sequence SET seq=max(seq, ?1) WHERE name='entries'");
+  Statement firstLastId(db, "INSERT INTO sqlite_sequence(name, seq) VALUES('entries', ?1)");
   const auto write = [&](Batch& batch) {
     Execute(db, "BEGIN IMMEDIATE");
     for (ReadFile& read : batch.files) {
@@ -351,6 +355,8 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
         saveEntry.Run();
       }
     }
+    keepLastId.Bind(1, std::int64_t{batch.lastId}).Run();
+    if (sqlite3_changes(db) == 0) firstLastId.Bind(1, std::int64_t{batch.lastId}).Run();
     if (!batch.grams.empty()) {
       ++segment;
       const std::vector<std::string> buckets = batch.grams.Buckets();
@@ -418,6 +424,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
             });
         ++filesRead_;
       }
+      batch->lastId = nextId;
       // The batch before is written by now; then this one is, while the next is read.
       finish();
       if (options.committed && writtenBefore) {

@@ -225,6 +225,12 @@ TEST_F(LibraryIndex, ReopenReadsOnlyWhatChanged) {
   }
   EXPECT_EQ(Found(*library, u"ro"), "AA/z.txt#1 ");
   EXPECT_EQ(Found(*library, u"round 1"), "");
+  // A file left out after its first page was read: that page's grams stay, and a file read
+  // later must not be found by them.
+  work_.Write("AA/zz.mlt", std::string("qqq page\n[SPLIT]\nbad\0line\n", 26));
+  EXPECT_EQ(Found(*Open(), u"qqq"), "");
+  work_.Write("AA/zzz.txt", "other\n");
+  EXPECT_EQ(Found(*Open(), u"qqq"), "");
 }
 
 // While a first indexing goes on, a snapshot lists the files committed so far and searches

@@ -334,112 +334,163 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
 
 namespace {
 
-// Records grouped by gram: the grams in key order, and the records of each in the order they
-// came (ids increasing), `placed[start[g]]` to `placed[start[g + 1]]`.
-struct Grouped {
-  std::vector<GramKey> keys;
-  std::vector<std::uint32_t> start;
-  std::vector<std::uint32_t> placed;
-};
-
-template <typename Record, typename KeyOf>
-Grouped Group(const std::vector<Record>& records, KeyOf keyOf) {
-  // Each record's gram, through a small table of the keys met.
-  std::size_t size = 16;
-  while (size < records.size() * 2) size *= 2;
-  std::vector<std::pair<GramKey, std::uint32_t>> table(size, {0, 0});  // key + 1, gram
-  std::vector<GramKey> keys;
-  std::vector<std::uint32_t> counts;
-  std::vector<std::uint32_t> gramOf(records.size());
-  for (std::size_t r = 0; r < records.size(); ++r) {
-    const GramKey key = keyOf(records[r]);
-    std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
-    while (table[i].first != 0 && table[i].first != key + 1) i = (i + 1) & (size - 1);
-    if (table[i].first == 0) {
-      table[i] = {key + 1, static_cast<std::uint32_t>(keys.size())};
-      keys.push_back(key);
-      counts.push_back(0);
+// Writes varints and payloads at a pointer into room made beforehand.
+struct Encoder {
+  char* at;
+  void Varint(std::uint64_t value) {
+    while (value >= 0x80) {
+      *at++ = static_cast<char>((value & 0x7F) | 0x80);
+      value >>= 7;
     }
-    gramOf[r] = table[i].second;
-    ++counts[table[i].second];
+    *at++ = static_cast<char>(value);
   }
-  std::vector<std::uint32_t> rank(keys.size());  // grams in key order
-  for (std::uint32_t g = 0; g < rank.size(); ++g) rank[g] = g;
-  std::sort(rank.begin(), rank.end(),
-            [&keys](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
-  Grouped grouped;
-  grouped.start.assign(keys.size() + 1, 0);
-  std::vector<std::uint32_t> next(keys.size());
-  for (std::size_t k = 0; k < rank.size(); ++k) {
-    grouped.keys.push_back(keys[rank[k]]);
-    next[rank[k]] = grouped.start[k];
-    grouped.start[k + 1] = grouped.start[k] + counts[rank[k]];
+  // The most a varint and a payload take.
+  static constexpr std::size_t kMostVarint = 10;
+  static constexpr std::size_t kMostPayload = 3 + 8 + 3 + 2;
+  void Payload(bool shaped, std::uint16_t first, std::uint16_t last, PositionMask mask,
+               std::uint8_t run, std::uint8_t longest) {
+    const bool implied = first != kUnknownFirst && last == first && mask == PositionBit(first);
+    Varint(std::uint64_t{first} << 1 | (implied ? 0 : 1));
+    if (!implied) {
+      for (int i = 0; i < 8; ++i, mask >>= 8) *at++ = static_cast<char>(mask & 0xFF);
+      Varint(last - first);
+    }
+    if (shaped) {
+      *at++ = static_cast<char>(run);
+      *at++ = static_cast<char>(longest);
+    }
   }
-  grouped.placed.resize(records.size());
-  for (std::size_t r = 0; r < records.size(); ++r) {
-    grouped.placed[next[gramOf[r]]++] = static_cast<std::uint32_t>(r);
-  }
-  return grouped;
-}
+};
 
 }  // namespace
 
+// The records of a bucket grouped by gram: the grams in key order, and the records of each in
+// the order they came (ids increasing), placed[start[g]] to placed[start[g + 1]]. Its buffers
+// serve one bucket after another.
+struct GramCollector::Grouped {
+  std::vector<GramKey> keys;
+  std::vector<std::uint32_t> start;
+  std::vector<std::uint32_t> placed;
+  std::vector<std::pair<GramKey, std::uint32_t>> table;  // key + 1, gram
+  std::vector<GramKey> met;
+  std::vector<std::uint32_t> counts;
+  std::vector<std::uint32_t> gramOf;
+  std::vector<std::uint32_t> rank;
+  std::vector<std::uint32_t> next;
+
+  template <typename Record, typename KeyOf>
+  void Group(const std::vector<Record>& records, KeyOf keyOf) {
+    // Each record's gram, through a small table of the keys met.
+    std::size_t size = 16;
+    while (size < records.size() * 2) size *= 2;
+    table.assign(size, {0, 0});
+    met.clear();
+    counts.clear();
+    gramOf.resize(records.size());
+    for (std::size_t r = 0; r < records.size(); ++r) {
+      const GramKey key = keyOf(records[r]);
+      std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 32 & (size - 1);
+      while (table[i].first != 0 && table[i].first != key + 1) i = (i + 1) & (size - 1);
+      if (table[i].first == 0) {
+        table[i] = {key + 1, static_cast<std::uint32_t>(met.size())};
+        met.push_back(key);
+        counts.push_back(0);
+      }
+      gramOf[r] = table[i].second;
+      ++counts[table[i].second];
+    }
+    rank.resize(met.size());  // grams in key order
+    for (std::uint32_t g = 0; g < rank.size(); ++g) rank[g] = g;
+    std::sort(rank.begin(), rank.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return met[a] < met[b]; });
+    keys.clear();
+    start.assign(met.size() + 1, 0);
+    next.resize(met.size());
+    for (std::size_t k = 0; k < rank.size(); ++k) {
+      keys.push_back(met[rank[k]]);
+      next[rank[k]] = start[k];
+      start[k + 1] = start[k] + counts[rank[k]];
+    }
+    placed.resize(records.size());
+    for (std::size_t r = 0; r < records.size(); ++r) {
+      placed[next[gramOf[r]]++] = static_cast<std::uint32_t>(r);
+    }
+  }
+};
+
+struct GramCollector::Scratch {
+  Grouped pairs;
+  Grouped triples;
+  std::string body;
+  std::string directory;
+};
+
 // One bucket's blob: its unigrams, then its pairs and its triples, each grouped by key: key order.
-std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const {
+std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units,
+                                  Scratch& scratch) const {
   const std::vector<PairRecord>& pairs = pairs_[bucket];
   const std::vector<Record>& triples = triples_[bucket];
-  const Grouped pairGrams =
-      Group(pairs, [](const PairRecord& record) { return GramKey{1} << 32 | record.pair; });
-  const Grouped tripleGrams =
-      Group(triples, [](const Record& record) { return record.keyAndRun & kKeyBits; });
+  Grouped& pairGrams = scratch.pairs;
+  Grouped& tripleGrams = scratch.triples;
+  pairGrams.Group(pairs, [](const PairRecord& record) { return GramKey{1} << 32 | record.pair; });
+  tripleGrams.Group(triples, [](const Record& record) { return record.keyAndRun & kKeyBits; });
   const std::size_t grams = units.size() + pairGrams.keys.size() + tripleGrams.keys.size();
   if (grams == 0) return {};
-  std::string directory;
-  std::string body;
-  body.reserve(pairs.size() * 2 + triples.size() * 4);
+  std::size_t most = pairs.size() * Encoder::kMostVarint +
+                     triples.size() * (Encoder::kMostVarint + Encoder::kMostPayload);
+  for (char16_t unit : units) most += unigrams_[unit].deltas.size();
+  if (scratch.body.size() < most) scratch.body.resize(most);
+  if (scratch.directory.size() < (grams + 1) * 3 * Encoder::kMostVarint) {
+    scratch.directory.resize((grams + 1) * 3 * Encoder::kMostVarint);
+  }
+  Encoder body{scratch.body.data()};
+  Encoder directory{scratch.directory.data()};
+  directory.Varint(grams);
   GramKey previous = 0;
-  const auto close = [&](GramKey key, std::uint64_t count, std::size_t at) {
-    PutVarint(directory, key - previous);
+  const auto close = [&](GramKey key, std::uint64_t count, const char* at) {
+    directory.Varint(key - previous);
     previous = key;
-    PutVarint(directory, count);
-    PutVarint(directory, body.size() - at);
+    directory.Varint(count);
+    directory.Varint(static_cast<std::uint64_t>(body.at - at));
   };
   for (char16_t unit : units) {  // in increasing order
-    const std::size_t at = body.size();
+    const char* at = body.at;
     const Postings& unigram = unigrams_[unit];
-    body += unigram.deltas;
+    body.at = std::copy(unigram.deltas.begin(), unigram.deltas.end(), body.at);
     close(UnigramKey(unit), unigram.count, at);
   }
   // Add gathers an entry whole, so each id comes once per gram.
   for (std::size_t g = 0; g < pairGrams.keys.size(); ++g) {
-    const std::size_t at = body.size();
+    const char* at = body.at;
     std::uint32_t last = 0;
     for (std::uint32_t p = pairGrams.start[g]; p < pairGrams.start[g + 1]; ++p) {
       const PairRecord& record = pairs[pairGrams.placed[p]];
-      PutVarint(body, record.id - last);
+      body.Varint(record.id - last);
       last = record.id;
     }
     close(pairGrams.keys[g], pairGrams.start[g + 1] - pairGrams.start[g], at);
   }
   for (std::size_t g = 0; g < tripleGrams.keys.size(); ++g) {
-    const std::size_t at = body.size();
+    const char* at = body.at;
     const bool shaped = ShapeOf(tripleGrams.keys[g]) != RunShape::kNone;
     std::uint32_t last = 0;
     for (std::uint32_t p = tripleGrams.start[g]; p < tripleGrams.start[g + 1]; ++p) {
       const Record& record = triples[tripleGrams.placed[p]];
-      PutVarint(body, record.id - last);
+      body.Varint(record.id - last);
       last = record.id;
-      PutPayload(body, shaped,
-                 {record.mask, record.first, record.last,
-                  static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
-                  static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift)});
+      body.Payload(shaped, record.first, record.last, record.mask,
+                   static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
+                   static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift));
     }
     close(tripleGrams.keys[g], tripleGrams.start[g + 1] - tripleGrams.start[g], at);
   }
+  const auto directoryBytes = static_cast<std::size_t>(directory.at - scratch.directory.data());
+  const auto bodyBytes = static_cast<std::size_t>(body.at - scratch.body.data());
   std::string out;
-  PutVarint(out, grams);
-  out.reserve(out.size() + directory.size() + body.size());
-  return out + directory + body;
+  out.reserve(directoryBytes + bodyBytes);
+  out.append(scratch.directory.data(), directoryBytes);
+  out.append(scratch.body.data(), bodyBytes);
+  return out;
 }
 
 std::vector<std::string> GramCollector::Buckets() {
@@ -450,7 +501,8 @@ std::vector<std::string> GramCollector::Buckets() {
     if (unigrams_[c].count != 0) units[BucketOf(UnigramKey(unit))].push_back(unit);
   }
   std::vector<std::string> blobs(kGramBuckets);
-  for (std::uint32_t b = 0; b < kGramBuckets; ++b) blobs[b] = Bucket(b, units[b]);
+  Scratch scratch;
+  for (std::uint32_t b = 0; b < kGramBuckets; ++b) blobs[b] = Bucket(b, units[b], scratch);
   return blobs;
 }
 

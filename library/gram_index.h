@@ -97,7 +97,10 @@ class GramCollector {
             bool within);
   void WidenPending();
   void Flush();
-  std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units) const;
+  struct Grouped;
+  struct Scratch;
+  std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units,
+                     Scratch& scratch) const;
 
   std::vector<Postings> unigrams_;  // by code unit
   std::size_t unigramCount_ = 0;

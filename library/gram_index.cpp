@@ -195,7 +195,7 @@ RunShape ShapeOf(GramKey key) {
 }
 
 GramCollector::GramCollector()
-    : unigrams_(0x10000), pairs_(kGramBuckets), triples_(kGramBuckets), pending_(1 << 12) {}
+    : unigrams_(0x10000), pairs_(kPartitions), triples_(kPartitions), pending_(1 << 12) {}
 
 void GramCollector::Append(Postings& postings, std::uint32_t id) {
   if (postings.count != 0 && postings.last == id) return;
@@ -251,11 +251,12 @@ void GramCollector::Flush() {
     Pending& slot = pending_[i];
     const GramKey key = slot.tag - 1;
     if (HasMasks(key)) {
-      triples_[BucketOf(key)].push_back(
+      triples_[BucketOf(key) / kPartitionBuckets].push_back(
           {key | GramKey{slot.run} << kRunShift | GramKey{slot.longest} << kLongestShift,
            slot.mask, pendingId_, slot.first, slot.last});
     } else {
-      pairs_[BucketOf(key)].push_back({static_cast<std::uint32_t>(key), pendingId_});
+      pairs_[BucketOf(key) / kPartitionBuckets].push_back(
+          {static_cast<std::uint32_t>(key), pendingId_});
     }
     slot = Pending();
   }
@@ -426,10 +427,9 @@ struct GramCollector::Scratch {
 };
 
 // One bucket's blob: its unigrams, then its pairs and its triples, each grouped by key: key order.
-std::string GramCollector::Bucket(std::uint32_t bucket, const std::vector<char16_t>& units,
-                                  Scratch& scratch) const {
-  const std::vector<PairRecord>& pairs = pairs_[bucket];
-  const std::vector<Record>& triples = triples_[bucket];
+std::string GramCollector::Bucket(const std::vector<char16_t>& units,
+                                  const std::vector<PairRecord>& pairs,
+                                  const std::vector<Record>& triples, Scratch& scratch) const {
   Grouped& pairGrams = scratch.pairs;
   Grouped& tripleGrams = scratch.triples;
   pairGrams.Group(pairs, [](const PairRecord& record) { return GramKey{1} << 32 | record.pair; });
@@ -502,7 +502,26 @@ std::vector<std::string> GramCollector::Buckets() {
   }
   std::vector<std::string> blobs(kGramBuckets);
   Scratch scratch;
-  for (std::uint32_t b = 0; b < kGramBuckets; ++b) blobs[b] = Bucket(b, units[b], scratch);
+  // Each partition's records parted by bucket, in the order they came.
+  std::vector<std::vector<PairRecord>> pairs(kPartitionBuckets);
+  std::vector<std::vector<Record>> triples(kPartitionBuckets);
+  for (std::uint32_t p = 0; p < kPartitions; ++p) {
+    for (auto& records : pairs) records.clear();
+    for (auto& records : triples) records.clear();
+    for (const PairRecord& record : pairs_[p]) {
+      pairs[BucketOf(GramKey{1} << 32 | record.pair) % kPartitionBuckets].push_back(record);
+    }
+    for (const Record& record : triples_[p]) {
+      triples[BucketOf(record.keyAndRun & kKeyBits) % kPartitionBuckets].push_back(record);
+    }
+    // Freed as they are parted, so the batch's records are not held twice.
+    std::vector<PairRecord>().swap(pairs_[p]);
+    std::vector<Record>().swap(triples_[p]);
+    for (std::uint32_t j = 0; j < kPartitionBuckets; ++j) {
+      const std::uint32_t b = p * kPartitionBuckets + j;
+      blobs[b] = Bucket(units[b], pairs[j], triples[j], scratch);
+    }
+  }
   return blobs;
 }
 

@@ -82,8 +82,8 @@ class GramCollector {
     std::uint32_t count = 0;
     std::string deltas;
   };
-  // A triple in one entry. Kept by bucket, in the order entries come, so that writing them is a
-  // few streams rather than a visit to a large table for each. A key fits in 49 bits; the run
+  // A triple in one entry. Kept in the order entries come, so that writing them is a few
+  // streams rather than a visit to a large table for each. A key fits in 49 bits; the run
   // lengths ride above it.
   struct Record {
     GramKey keyAndRun;
@@ -92,6 +92,11 @@ class GramCollector {
     std::uint16_t first;
     std::uint16_t last;
   };
+  // A pair in one entry: its two units.
+  struct PairRecord {
+    std::uint32_t pair;
+    std::uint32_t id;
+  };
   static void Append(Postings& postings, std::uint32_t id);
   void Note(GramKey key, PositionMask bit, std::size_t first, std::size_t last, std::uint8_t run,
             bool within);
@@ -99,18 +104,17 @@ class GramCollector {
   void Flush();
   struct Grouped;
   struct Scratch;
-  std::string Bucket(std::uint32_t bucket, const std::vector<char16_t>& units,
-                     Scratch& scratch) const;
+  std::string Bucket(const std::vector<char16_t>& units, const std::vector<PairRecord>& pairs,
+                     const std::vector<Record>& triples, Scratch& scratch) const;
 
   std::vector<Postings> unigrams_;  // by code unit
   std::size_t unigramCount_ = 0;
-  // A pair in one entry: its two units.
-  struct PairRecord {
-    std::uint32_t pair;
-    std::uint32_t id;
-  };
-  std::vector<std::vector<PairRecord>> pairs_;  // by bucket
-  std::vector<std::vector<Record>> triples_;    // by bucket
+  // Records are kept by partitions of kPartitionBuckets buckets, few enough that adding to each
+  // stays in the cache, and parted by bucket when the buckets are written.
+  static constexpr std::uint32_t kPartitionBuckets = 64;
+  static constexpr std::uint32_t kPartitions = kGramBuckets / kPartitionBuckets;
+  std::vector<std::vector<PairRecord>> pairs_;  // by partition
+  std::vector<std::vector<Record>> triples_;    // by partition
   std::size_t records_ = 0;
   // The pairs and triples of the entry being added, each once with its mask.
   struct Pending {

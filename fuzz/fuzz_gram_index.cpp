@@ -162,9 +162,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     halved[b] = koron::MergeBuckets(blobs, even, ok);
     Require(ok);
   }
+  const std::vector<std::vector<std::string>> joinedOnly{std::move(joined)};
+  const std::vector<std::vector<std::string>> halvedOnly{std::move(halved)};
   for (const auto& [key, ids] : model) {
-    const koron::GramPostings whole = Read({joined}, key);
-    const koron::GramPostings kept = Read({halved}, key);
+    const koron::GramPostings whole = Read(joinedOnly, key);
+    const koron::GramPostings kept = Read(halvedOnly, key);
     const koron::GramPostings apart = Read(segments, key);
     Require(whole.ids == apart.ids && whole.firsts == apart.firsts && whole.masks == apart.masks &&
             whole.lasts == apart.lasts && whole.runs == apart.runs &&

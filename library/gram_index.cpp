@@ -61,10 +61,6 @@ std::uint64_t EightBytes(std::string_view at) {
   return value;
 }
 
-void PutEight(std::string& out, std::uint64_t value) {
-  for (int i = 0; i < 8; ++i, value >>= 8) out.push_back(static_cast<char>(value & 0xFF));
-}
-
 // A triple's bytes after an id.
 struct Payload {
   PositionMask mask = 0;
@@ -74,18 +70,40 @@ struct Payload {
   std::uint8_t longest = 0;
 };
 
+// Writes varints and payloads at a pointer into room made beforehand.
+struct Encoder {
+  char* at;
+  void Varint(std::uint64_t value) {
+    while (value >= 0x80) {
+      *at++ = static_cast<char>((value & 0x7F) | 0x80);
+      value >>= 7;
+    }
+    *at++ = static_cast<char>(value);
+  }
+  // The most a varint and a payload take.
+  static constexpr std::size_t kMostVarint = 10;
+  static constexpr std::size_t kMostPayload = 3 + 8 + 3 + 2;
+  void Put(bool shaped, const Payload& payload) {
+    const bool implied = payload.first != kUnknownFirst && payload.last == payload.first &&
+                         payload.mask == PositionBit(payload.first);
+    Varint(std::uint64_t{payload.first} << 1 | (implied ? 0 : 1));
+    if (!implied) {
+      PositionMask mask = payload.mask;
+      for (int i = 0; i < 8; ++i, mask >>= 8) *at++ = static_cast<char>(mask & 0xFF);
+      Varint(payload.last - payload.first);
+    }
+    if (shaped) {
+      *at++ = static_cast<char>(payload.run);
+      *at++ = static_cast<char>(payload.longest);
+    }
+  }
+};
+
 void PutPayload(std::string& out, bool shaped, const Payload& payload) {
-  const bool implied = payload.first != kUnknownFirst && payload.last == payload.first &&
-                       payload.mask == PositionBit(payload.first);
-  PutVarint(out, std::uint64_t{payload.first} << 1 | (implied ? 0 : 1));
-  if (!implied) {
-    PutEight(out, payload.mask);
-    PutVarint(out, payload.last - payload.first);
-  }
-  if (shaped) {
-    out.push_back(static_cast<char>(payload.run));
-    out.push_back(static_cast<char>(payload.longest));
-  }
+  char bytes[Encoder::kMostPayload];
+  Encoder encoder{bytes};
+  encoder.Put(shaped, payload);
+  out.append(bytes, static_cast<std::size_t>(encoder.at - bytes));
 }
 
 bool GetPayload(std::string_view& in, bool shaped, Payload& payload) {
@@ -333,38 +351,6 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
   if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
 }
 
-namespace {
-
-// Writes varints and payloads at a pointer into room made beforehand.
-struct Encoder {
-  char* at;
-  void Varint(std::uint64_t value) {
-    while (value >= 0x80) {
-      *at++ = static_cast<char>((value & 0x7F) | 0x80);
-      value >>= 7;
-    }
-    *at++ = static_cast<char>(value);
-  }
-  // The most a varint and a payload take.
-  static constexpr std::size_t kMostVarint = 10;
-  static constexpr std::size_t kMostPayload = 3 + 8 + 3 + 2;
-  void Payload(bool shaped, std::uint16_t first, std::uint16_t last, PositionMask mask,
-               std::uint8_t run, std::uint8_t longest) {
-    const bool implied = first != kUnknownFirst && last == first && mask == PositionBit(first);
-    Varint(std::uint64_t{first} << 1 | (implied ? 0 : 1));
-    if (!implied) {
-      for (int i = 0; i < 8; ++i, mask >>= 8) *at++ = static_cast<char>(mask & 0xFF);
-      Varint(last - first);
-    }
-    if (shaped) {
-      *at++ = static_cast<char>(run);
-      *at++ = static_cast<char>(longest);
-    }
-  }
-};
-
-}  // namespace
-
 // The records of a bucket grouped by gram: the grams in key order, and the records of each in
 // the order they came (ids increasing), placed[start[g]] to placed[start[g + 1]]. Its buffers
 // serve one bucket after another.
@@ -478,9 +464,9 @@ std::string GramCollector::Bucket(const std::vector<char16_t>& units,
       const Record& record = triples[tripleGrams.placed[p]];
       body.Varint(record.id - last);
       last = record.id;
-      body.Payload(shaped, record.first, record.last, record.mask,
-                   static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
-                   static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift));
+      body.Put(shaped, {record.mask, record.first, record.last,
+                        static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
+                        static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift)});
     }
     close(tripleGrams.keys[g], tripleGrams.start[g + 1] - tripleGrams.start[g], at);
   }

@@ -11,9 +11,9 @@ namespace koron {
 // The search index: for every character, every pair and every triple of adjacent characters
 // (UTF-16 code units) of the folded fields, the ids of the entries that hold it. A term of up to
 // three code units is answered from it exactly; a longer one narrows the entries to those holding
-// all its triples, which are then read. A triple's ids carry where in the field it stands,
-// modulo 64, as a mask of 64 bits: a term's triples must stand one after another, which leaves
-// few entries to read even when each triple is common.
+// all its triples, and those the places below do not settle are then read. A triple's ids carry
+// where in the entry it stands, modulo 64, as a mask of 64 bits: a term's triples must stand one
+// after another, which leaves few entries to read even when each triple is common.
 //
 // Grams are spread over kGramBuckets buckets; a bucket is one blob, so an index of a million
 // grams is a few thousand rows, and a search reads one row per gram. A bucket blob holds a
@@ -53,8 +53,8 @@ inline PositionMask PositionBit(std::size_t position) {
 enum class RunShape { kNone, kRunAfter, kRunBefore, kWithin };  // "xcc", "ccx", "ccc"
 RunShape ShapeOf(GramKey key);
 
-// One gram's ids, increasing, and for a triple each id's position mask and first position,
-// and its run length when it has a run shape.
+// One gram's ids, increasing; for a triple each id's position mask, first and last position, and
+// its two run lengths when it has a run shape.
 struct GramPostings {
   std::vector<std::uint32_t> ids;
   std::vector<PositionMask> masks;

@@ -86,7 +86,6 @@ std::string ProblemWords(CollectionProblem problem) {
   return "cannot be read";
 }
 
-// Sorted, increasing ids held by both.
 }  // namespace
 
 std::string DefaultCacheFolder() {
@@ -758,14 +757,14 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
     return place.settled || (place.placed && (place.p[0] >= 0 || place.p[1] >= 0));
   };
   // The longest run of the triple's kind in the entry falls short of the term's.
-  const auto Shorter = [](const At& at, const GramPostings& list, std::size_t j) {
+  const auto shorter = [](const At& at, const GramPostings& list, std::size_t j) {
     return at.minimum != 0 && list.longest[j] < kLongestRun && list.longest[j] < at.minimum;
   };
   std::vector<std::uint32_t> ids;
   std::vector<PositionMask> starts;
   std::vector<Place> stands;
   for (std::size_t i = 0; i < order[0].list->ids.size(); ++i) {
-    if (Shorter(order[0], *order[0].list, i)) continue;
+    if (shorter(order[0], *order[0].list, i)) continue;
     ids.push_back(order[0].list->ids[i]);
     starts.push_back(turned(order[0].list->masks[i], order[0].offset));
     stands.push_back(stand(Place(), order[0], *order[0].list, i));
@@ -782,7 +781,7 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
       if (j == list.ids.size()) break;
       if (list.ids[j] != ids[i]) continue;
       const PositionMask left = starts[i] & turned(list.masks[j], order[o].offset);
-      if (left == 0 || Shorter(order[o], list, j)) continue;
+      if (left == 0 || shorter(order[o], list, j)) continue;
       ids[kept] = ids[i];
       stands[kept] = stand(stands[i], order[o], list, j);
       starts[kept++] = left;
@@ -834,7 +833,7 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
   }
   if (!store_) return candidates;
   std::vector<std::uint32_t> ids;
-  std::vector<char> sure;  // by ids: every long term proven by its triples' first places
+  std::vector<char> sure;  // by ids: every long term shown to stand by the index
   try {
     for (std::size_t t = 0; t < terms.size(); ++t) {
       std::vector<char> proven;

@@ -115,8 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ++id;
       offset = 0;
       if (byte == 0xFD || i == size) {
+        // The collector serves the next segment as it is.
         if (!collector.empty()) segments.push_back(collector.Buckets());
-        collector = koron::GramCollector();
       }
       continue;
     }

@@ -29,6 +29,7 @@ bool GetVarint(std::string_view& in, std::uint64_t& value) {
 constexpr int kRunShift = 49;
 constexpr int kLongestShift = 56;
 constexpr GramKey kKeyBits = (GramKey{1} << kRunShift) - 1;
+constexpr GramKey kMorePlaces = GramKey{1} << 63;
 
 struct Directory {
   GramKey key;
@@ -212,93 +213,145 @@ RunShape ShapeOf(GramKey key) {
   return b == c ? RunShape::kRunAfter : RunShape::kNone;
 }
 
+namespace {
+constexpr std::size_t kEntrySlots = 1 << 11;
+constexpr int kEntryShift = 64 - 11;
+// The stamp rides above a triple's 49 bits of key.
+constexpr std::uint64_t kLastStamp = (std::uint64_t{1} << 15) - 1;
+constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
+}  // namespace
+
 GramCollector::GramCollector()
-    : unigrams_(0x10000), pairs_(kPartitions), triples_(kPartitions), pending_(1 << 12) {}
+    : unigrams_(0x10000),
+      lastIds_(0x10000, 0),
+      pairs_(kPartitions),
+      triples_(kPartitions),
+      places_(kPartitions),
+      pairSlots_(kEntrySlots, 0),
+      pairShift_(kEntryShift),
+      tripleSlots_(kEntrySlots, 0),
+      tripleValues_(kEntrySlots),
+      tripleShift_(kEntryShift) {}
 
-void GramCollector::Append(Postings& postings, std::uint32_t id) {
-  if (postings.count != 0 && postings.last == id) return;
-  PutVarint(postings.deltas, id - postings.last);
-  postings.last = id;
-  ++postings.count;
-}
-
-void GramCollector::Note(GramKey key, PositionMask bit, std::size_t first, std::size_t last,
-                         std::uint8_t run, bool within) {
-  const auto stored = static_cast<std::uint16_t>(std::min<std::size_t>(first, kUnknownFirst));
-  const auto storedLast = static_cast<std::uint16_t>(std::min<std::size_t>(last, kUnknownFirst));
-  const std::size_t mask = pending_.size() - 1;
-  for (std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> pendingShift_;; i = (i + 1) & mask) {
-    Pending& slot = pending_[i];
-    if (slot.tag == key + 1) {
-      slot.mask |= bit;
-      slot.last = storedLast;
-      slot.longest = std::max(slot.longest, run);
-      if (within) slot.run = slot.longest;
-      return;
-    }
-    if (slot.tag != 0) continue;
-    slot.tag = key + 1;
-    slot.mask = bit;
-    slot.first = stored;  // positions only grow: the first noted is the first
-    slot.last = storedLast;
-    slot.run = run;
-    slot.longest = run;
-    pendingSlots_.push_back(static_cast<std::uint32_t>(i));
-    // A long entry gets a larger table: each of its grams stays one record, however long it is.
-    if (pendingSlots_.size() * 2 > pending_.size()) WidenPending();
+inline void GramCollector::NotePair(std::uint32_t pair) {
+  const std::uint64_t tag = stamp_ << 32 | pair;
+  const std::size_t mask = pairSlots_.size() - 1;
+  for (std::size_t i = (pair * kGolden) >> pairShift_;; i = (i + 1) & mask) {
+    const std::uint64_t slot = pairSlots_[i];
+    if (slot == tag) return;
+    if (slot >> 32 == stamp_) continue;
+    pairSlots_[i] = tag;
+    entryPairs_.push_back(pair);
+    if (entryPairs_.size() * 2 > pairSlots_.size()) WidenPairs();
     return;
   }
 }
 
-void GramCollector::WidenPending() {
-  std::vector<Pending> wider(pending_.size() * 2);
-  --pendingShift_;
-  const std::size_t mask = wider.size() - 1;
-  for (std::uint32_t& at : pendingSlots_) {
-    const Pending slot = pending_[at];
-    std::size_t i = ((slot.tag - 1) * 0x9E3779B97F4A7C15ULL) >> pendingShift_;
-    while (wider[i].tag != 0) i = (i + 1) & mask;
-    wider[i] = slot;
-    at = static_cast<std::uint32_t>(i);
+// A long entry gets larger sets, which hold just its own.
+void GramCollector::WidenPairs() {
+  pairSlots_.assign(pairSlots_.size() * 2, 0);
+  --pairShift_;
+  const std::size_t wider = pairSlots_.size() - 1;
+  for (std::uint32_t met : entryPairs_) {
+    std::size_t at = (met * kGolden) >> pairShift_;
+    while (pairSlots_[at] != 0) at = (at + 1) & wider;
+    pairSlots_[at] = stamp_ << 32 | met;
   }
-  pending_.swap(wider);
+}
+
+inline void GramCollector::NoteTriple(GramKey key, PositionMask bit, std::size_t first,
+                                      std::size_t last, std::uint8_t run, bool within) {
+  const auto storedLast = static_cast<std::uint16_t>(std::min<std::size_t>(last, kUnknownFirst));
+  const std::uint64_t tag = stamp_ << kRunShift | key;
+  const std::size_t mask = tripleSlots_.size() - 1;
+  for (std::size_t i = (key * kGolden) >> tripleShift_;; i = (i + 1) & mask) {
+    const std::uint64_t slot = tripleSlots_[i];
+    if (slot == tag) {
+      Triple& triple = tripleValues_[i];
+      triple.mask |= bit;
+      triple.last = storedLast;
+      triple.longest = std::max(triple.longest, run);
+      if (within) triple.run = triple.longest;
+      return;
+    }
+    if (slot >> kRunShift == stamp_) continue;
+    tripleSlots_[i] = tag;
+    // Positions only grow: the first noted is the first.
+    tripleValues_[i] = {bit,
+                        static_cast<std::uint16_t>(std::min<std::size_t>(first, kUnknownFirst)),
+                        storedLast, run, run};
+    entryTriples_.push_back(static_cast<std::uint32_t>(i));
+    if (entryTriples_.size() * 2 > tripleSlots_.size()) WidenTriples();
+    return;
+  }
+}
+
+void GramCollector::WidenTriples() {
+  std::vector<std::uint64_t> slots(tripleSlots_.size() * 2, 0);
+  std::vector<Triple> values(slots.size());
+  --tripleShift_;
+  for (std::uint32_t& at : entryTriples_) {
+    std::size_t to = ((tripleSlots_[at] & kKeyBits) * kGolden) >> tripleShift_;
+    while (slots[to] != 0) to = (to + 1) & (slots.size() - 1);
+    slots[to] = tripleSlots_[at];
+    values[to] = tripleValues_[at];
+    at = static_cast<std::uint32_t>(to);
+  }
+  tripleSlots_.swap(slots);
+  tripleValues_.swap(values);
 }
 
 void GramCollector::Flush() {
-  for (std::uint32_t i : pendingSlots_) {
-    Pending& slot = pending_[i];
-    const GramKey key = slot.tag - 1;
-    if (HasMasks(key)) {
-      triples_[BucketOf(key) / kPartitionBuckets].push_back(
-          {key | GramKey{slot.run} << kRunShift | GramKey{slot.longest} << kLongestShift,
-           slot.mask, pendingId_, slot.first, slot.last});
-    } else {
-      pairs_[BucketOf(key) / kPartitionBuckets].push_back(
-          {static_cast<std::uint32_t>(key), pendingId_});
-    }
-    slot = Pending();
+  for (std::uint32_t pair : entryPairs_) {
+    pairs_[BucketOf(GramKey{1} << 32 | pair) / kPartitionBuckets].push_back({pair, pendingId_});
   }
-  records_ += pendingSlots_.size();
-  pendingSlots_.clear();
-  if (pending_.size() > kPendingSlots) {
-    pending_.assign(kPendingSlots, Pending());
-    pending_.shrink_to_fit();
-    pendingShift_ = kPendingShift;
+  for (std::uint32_t i : entryTriples_) {
+    const GramKey key = tripleSlots_[i] & kKeyBits;
+    const Triple& triple = tripleValues_[i];
+    const std::uint32_t partition = BucketOf(key) / kPartitionBuckets;
+    Record record{key | GramKey{triple.run} << kRunShift | GramKey{triple.longest} << kLongestShift,
+                  pendingId_, triple.first};
+    if (triple.first == kUnknownFirst || triple.last != triple.first ||
+        triple.mask != PositionBit(triple.first)) {
+      record.keyAndRun |= kMorePlaces;
+      record.first = static_cast<std::uint32_t>(places_[partition].size());
+      places_[partition].push_back({triple.mask, triple.first, triple.last});
+    }
+    triples_[partition].push_back(record);
+  }
+  records_ += entryPairs_.size() + entryTriples_.size();
+  entryPairs_.clear();
+  entryTriples_.clear();
+}
+
+void GramCollector::NextEntry(std::uint32_t id) {
+  Flush();
+  pendingId_ = id;
+  pendingOffset_ = 0;
+  // The sets go back to their usual size after a long entry, and are cleared when the stamps
+  // start again.
+  const bool wide = pairSlots_.size() > kEntrySlots || tripleSlots_.size() > kEntrySlots;
+  if (++stamp_ > kLastStamp || wide) {
+    if (stamp_ > kLastStamp) stamp_ = 1;
+    pairSlots_.assign(kEntrySlots, 0);
+    pairSlots_.shrink_to_fit();
+    pairShift_ = kEntryShift;
+    tripleSlots_.assign(kEntrySlots, 0);
+    tripleSlots_.shrink_to_fit();
+    tripleValues_.resize(kEntrySlots);
+    tripleValues_.shrink_to_fit();
+    tripleShift_ = kEntryShift;
   }
 }
 
 void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
-  if (id != pendingId_) {
-    Flush();
-    pendingId_ = id;
-    pendingOffset_ = 0;
-  }
+  if (id != pendingId_) NextEntry(id);
   const std::uint32_t offset = pendingOffset_;
   pendingOffset_ += static_cast<std::uint32_t>(std::min<std::size_t>(folded.size() + 1, 1u << 20));
   // A run of one character (spaces, lines) gives the same grams at each step: they are noted
   // once, the triple with the positions of the whole run.
   const std::size_t n = folded.size();
-  GramKey bigram = ~GramKey{0};
+  std::uint64_t bigram = ~std::uint64_t{0};  // none of the 32-bit pairs
   GramKey trigram = ~GramKey{0};
   PositionMask trigramMask = 0;
   std::size_t trigramFirst = 0;
@@ -306,15 +359,16 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
   std::uint8_t trigramRun = 0;
   bool within = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (i == 0 || folded[i] != folded[i - 1]) {
+    if ((i == 0 || folded[i] != folded[i - 1]) && lastIds_[folded[i]] != id) {
       Postings& unigram = unigrams_[folded[i]];
-      if (unigram.count == 0) ++unigramCount_;
-      Append(unigram, id);
+      if (unigram.count++ == 0) ++unigramCount_;
+      PutVarint(unigram.deltas, id - lastIds_[folded[i]]);
+      lastIds_[folded[i]] = id;
     }
     if (i + 1 < n) {
-      const GramKey key = BigramKey(folded[i], folded[i + 1]);
-      if (key != bigram) Note(key, 0, 0, 0, 0, false);
-      bigram = key;
+      const std::uint32_t pair = std::uint32_t{folded[i]} << 16 | folded[i + 1];
+      if (pair != bigram) NotePair(pair);
+      bigram = pair;
     }
     if (i + 2 < n) {
       const char16_t a = folded[i];
@@ -325,7 +379,7 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
       const PositionMask bit = PositionBit(at);
       if (key != trigram) {
         if (trigramMask != 0) {
-          Note(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
+          NoteTriple(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
         }
         trigram = key;
         trigramMask = 0;
@@ -348,7 +402,8 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
       trigramLast = at;
     }
   }
-  if (trigramMask != 0) Note(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
+  if (trigramMask != 0)
+    NoteTriple(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
 }
 
 // The records of a bucket grouped by gram: the grams in key order, and the records of each in
@@ -415,7 +470,8 @@ struct GramCollector::Scratch {
 // One bucket's blob: its unigrams, then its pairs and its triples, each grouped by key: key order.
 std::string GramCollector::Bucket(const std::vector<char16_t>& units,
                                   const std::vector<PairRecord>& pairs,
-                                  const std::vector<Record>& triples, Scratch& scratch) const {
+                                  const std::vector<Record>& triples,
+                                  const std::vector<Places>& places, Scratch& scratch) const {
   Grouped& pairGrams = scratch.pairs;
   Grouped& tripleGrams = scratch.triples;
   pairGrams.Group(pairs, [](const PairRecord& record) { return GramKey{1} << 32 | record.pair; });
@@ -464,9 +520,17 @@ std::string GramCollector::Bucket(const std::vector<char16_t>& units,
       const Record& record = triples[tripleGrams.placed[p]];
       body.Varint(record.id - last);
       last = record.id;
-      body.Put(shaped, {record.mask, record.first, record.last,
-                        static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
-                        static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift)});
+      Payload payload{PositionBit(record.first), static_cast<std::uint16_t>(record.first),
+                      static_cast<std::uint16_t>(record.first),
+                      static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
+                      static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift & kLongestRun)};
+      if (record.keyAndRun & kMorePlaces) {
+        const Places& more = places[record.first];
+        payload.mask = more.mask;
+        payload.first = more.first;
+        payload.last = more.last;
+      }
+      body.Put(shaped, payload);
     }
     close(tripleGrams.keys[g], tripleGrams.start[g + 1] - tripleGrams.start[g], at);
   }
@@ -500,14 +564,22 @@ std::vector<std::string> GramCollector::Buckets() {
     for (const Record& record : triples_[p]) {
       triples[BucketOf(record.keyAndRun & kKeyBits) % kPartitionBuckets].push_back(record);
     }
-    // Freed as they are parted, so the batch's records are not held twice.
-    std::vector<PairRecord>().swap(pairs_[p]);
-    std::vector<Record>().swap(triples_[p]);
+    pairs_[p].clear();
+    triples_[p].clear();
     for (std::uint32_t j = 0; j < kPartitionBuckets; ++j) {
       const std::uint32_t b = p * kPartitionBuckets + j;
-      blobs[b] = Bucket(units[b], pairs[j], triples[j], scratch);
+      blobs[b] = Bucket(units[b], pairs[j], triples[j], places_[p], scratch);
     }
+    places_[p].clear();
   }
+  for (std::size_t c = 0; c < unigrams_.size(); ++c) {
+    if (unigrams_[c].count == 0) continue;
+    unigrams_[c].count = 0;
+    unigrams_[c].deltas.clear();
+    lastIds_[c] = 0;
+  }
+  unigramCount_ = 0;
+  records_ = 0;
   return blobs;
 }
 

@@ -70,25 +70,32 @@ class GramCollector {
   GramCollector();
   // Adds the grams of one field of entry `id`; call for each field of an entry in turn.
   void Add(std::uint32_t id, std::u16string_view folded);
-  bool empty() const { return unigramCount_ == 0 && records_ == 0 && pendingSlots_.empty(); }
+  bool empty() const {
+    return unigramCount_ == 0 && records_ == 0 && entryPairs_.empty() && entryTriples_.empty();
+  }
   // Pairs and triples collected, each once per entry: what the collector's memory grows with.
-  std::size_t size() const { return records_ + pendingSlots_.size(); }
-  // The buckets' blobs; empty strings for buckets with no gram.
+  std::size_t size() const { return records_ + entryPairs_.size() + entryTriples_.size(); }
+  // The buckets' blobs; empty strings for buckets with no gram. The collector is empty again
+  // afterwards, ready for the next batch, and keeps its memory for it.
   std::vector<std::string> Buckets();
 
  private:
   struct Postings {
-    std::uint32_t last = 0;  // the last id added (ids start at 1)
     std::uint32_t count = 0;
     std::string deltas;
   };
   // A triple in one entry. Kept in the order entries come, so that writing them is a few
   // streams rather than a visit to a large table for each. A key fits in 49 bits; the run
-  // lengths ride above it.
+  // lengths ride above it, and above them a bit that says the triple stands in more than one
+  // place: then `first` is the index of its Places in the partition. Most stand once, and are
+  // kept in these 16 bytes alone.
   struct Record {
     GramKey keyAndRun;
-    PositionMask mask;
     std::uint32_t id;
+    std::uint32_t first;
+  };
+  struct Places {
+    PositionMask mask;
     std::uint16_t first;
     std::uint16_t last;
   };
@@ -97,17 +104,30 @@ class GramCollector {
     std::uint32_t pair;
     std::uint32_t id;
   };
-  static void Append(Postings& postings, std::uint32_t id);
-  void Note(GramKey key, PositionMask bit, std::size_t first, std::size_t last, std::uint8_t run,
-            bool within);
-  void WidenPending();
+  // What an entry's triple gathers as the entry is read.
+  struct Triple {
+    PositionMask mask;
+    std::uint16_t first;
+    std::uint16_t last;
+    std::uint8_t run;
+    std::uint8_t longest;
+  };
+  void NotePair(std::uint32_t pair);
+  void NoteTriple(GramKey key, PositionMask bit, std::size_t first, std::size_t last,
+                  std::uint8_t run, bool within);
+  void WidenPairs();
+  void WidenTriples();
+  void NextEntry(std::uint32_t id);
   void Flush();
   struct Grouped;
   struct Scratch;
   std::string Bucket(const std::vector<char16_t>& units, const std::vector<PairRecord>& pairs,
-                     const std::vector<Record>& triples, Scratch& scratch) const;
+                     const std::vector<Record>& triples, const std::vector<Places>& places,
+                     Scratch& scratch) const;
 
-  std::vector<Postings> unigrams_;  // by code unit
+  std::vector<Postings> unigrams_;      // by code unit
+  std::vector<std::uint32_t> lastIds_;  // by code unit, the last id added: small enough to stay
+                                        // in the cache, as the postings would not
   std::size_t unigramCount_ = 0;
   // Records are kept by partitions of kPartitionBuckets buckets, few enough that adding to each
   // stays in the cache, and parted by bucket when the buckets are written.
@@ -115,29 +135,26 @@ class GramCollector {
   static constexpr std::uint32_t kPartitions = kGramBuckets / kPartitionBuckets;
   std::vector<std::vector<PairRecord>> pairs_;  // by partition
   std::vector<std::vector<Record>> triples_;    // by partition
+  std::vector<std::vector<Places>> places_;     // by partition
   std::size_t records_ = 0;
-  // The pairs and triples of the entry being added, each once with its mask.
-  struct Pending {
-    GramKey tag = 0;  // key + 1; 0 is free
-    PositionMask mask = 0;
-    std::uint16_t first = kUnknownFirst;
-    std::uint16_t last = kUnknownFirst;
-    std::uint8_t run = 0;
-    std::uint8_t longest = 0;
-  };
-  static constexpr std::size_t kPendingSlots = 1 << 12;
-  static constexpr int kPendingShift = 64 - 12;
-  std::vector<Pending> pending_;
-  int pendingShift_ = kPendingShift;  // a hash's top bits index the table
-  std::vector<std::uint32_t> pendingSlots_;
+  // The pairs and triples of the entry being added, each once, in open-addressed sets whose
+  // slots carry the entry's stamp beside the key: a slot of an earlier entry is free, so the
+  // sets need no clearing between entries. Small, so that they stay in the first-level cache.
   std::uint32_t pendingId_ = 0;
-  std::uint32_t pendingOffset_ = 0;  // where the entry's next field starts
+  std::uint32_t pendingOffset_ = 0;          // where the entry's next field starts
+  std::uint64_t stamp_ = 0;                  // counts entries; wraps within its bits
+  std::vector<std::uint64_t> pairSlots_;     // stamp << 32 | pair
+  std::vector<std::uint32_t> entryPairs_;    // the entry's pairs, in the order met
+  int pairShift_ = 0;                        // a hash's top bits index the set
+  std::vector<std::uint64_t> tripleSlots_;   // stamp << 49 | key
+  std::vector<Triple> tripleValues_;         // beside each slot
+  std::vector<std::uint32_t> entryTriples_;  // the entry's slots, in the order met
+  int tripleShift_ = 0;
 };
 
 // Appends the ids (and the rest, unless `idsOnly`) of `key` held in a bucket blob to `postings`,
 // which stays increasing when blobs are read oldest first. False when the blob is damaged.
-bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings,
-                  bool idsOnly = false);
+bool ReadPostings(std::string_view blob, GramKey key, GramPostings& postings, bool idsOnly = false);
 
 // Merges the blobs of one bucket from several segments, oldest first, into one, keeping the ids
 // for which `live` is true; with no `live`, every id is kept and the lists are joined as they

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 namespace koron {
@@ -84,12 +85,20 @@ void FoldForSearch(std::u16string_view text, std::u16string& out) {
   // (which may join it, as ﾎ does ﾞ) up to the next unit that starts afresh.
   std::size_t i = 0;
   while (i < text.size()) {
-    const char16_t folded = single[text[i]];
-    if (folded != 0) {
-      out.push_back(folded);
+    // A stretch of units that fold alone, gathered a piece at a time.
+    char16_t piece[256];
+    std::size_t length = 0;
+    char16_t folded = 0;
+    while (i < text.size() && (folded = single[text[i]]) != 0) {
+      piece[length++] = folded;
       ++i;
-      continue;
+      if (length == std::size(piece)) {
+        out.append(piece, length);
+        length = 0;
+      }
     }
+    out.append(piece, length);
+    if (i == text.size()) break;
     std::size_t start = i;
     if (i > 0 && single[text[i - 1]] != 0) {
       --start;

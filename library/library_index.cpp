@@ -25,7 +25,7 @@ namespace {
 
 // Changed whenever what the index holds, or how, changes: an index of another version is set
 // aside and built again.
-constexpr int kIndexVersion = 4;
+constexpr int kIndexVersion = 5;
 // The bytes of files read between two commits: the index grows by a segment each time, other
 // processes see the files so far, and stopping keeps them.
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
@@ -46,7 +46,8 @@ CREATE TABLE IF NOT EXISTS files(
   problem TEXT, entries INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS entries(
   id INTEGER PRIMARY KEY AUTOINCREMENT, file INTEGER NOT NULL, number INTEGER NOT NULL,
-  name BLOB, section BLOB, text BLOB);
+  name BLOB, section BLOB);
+CREATE TABLE IF NOT EXISTS texts(id INTEGER PRIMARY KEY, text BLOB);
 CREATE INDEX IF NOT EXISTS entries_by_file ON entries(file);
 CREATE TABLE IF NOT EXISTS postings(
   bucket INTEGER NOT NULL, segment INTEGER NOT NULL, data BLOB NOT NULL,
@@ -136,8 +137,12 @@ namespace {
 // Opens (or creates) the index at `path`, ":memory:" for one in memory. Throws StoreFailure.
 sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
   // A cache: no waiting for the disk. A crash of the program loses nothing; one of the whole
-  // system may leave the index damaged, and then it is built again.
-  sqlite3* db = OpenDatabase(path, 60'000, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
+  // system may leave the index damaged, and then it is built again. Pages of 16 KiB (taken by a
+  // new index only) hold a bucket's blob whole, which writes it in a few steps rather than a
+  // chain of small pages; the texts have a table of their own, so that listing the entries
+  // does not read them.
+  sqlite3* db = OpenDatabase(
+      path, 60'000, "PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
   try {
     const int version = UserVersion(db);
     if (version == 0) {
@@ -262,12 +267,14 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     if (present.count(path) == 0) gone.push_back(file.id);
   }
 
+  Statement dropTexts(db, "DELETE FROM texts WHERE id IN (SELECT id FROM entries WHERE file=?1)");
   Statement dropEntries(db, "DELETE FROM entries WHERE file=?1");
   Statement dropFile(db, "DELETE FROM files WHERE id=?1");
   Statement addDead(db,
                     "INSERT INTO meta(key, value) VALUES('dead', ?1) "
                     "ON CONFLICT(key) DO UPDATE SET value = value + ?1");
   auto forget = [&](std::int64_t fileId) {
+    dropTexts.Bind(1, fileId).Run();
     dropEntries.Bind(1, fileId).Run();
     const std::int64_t dropped = sqlite3_changes64(db);
     if (dropped > 0) addDead.Bind(1, dropped).Run();
@@ -287,8 +294,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
                      "device=?2, inode=?3, size=?4, mtime=?5, ctime=?6, problem=?7, entries=?8 "
                      "RETURNING id");
   Statement saveEntry(db,
-                      "INSERT INTO entries(id, file, number, name, section, text) "
-                      "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+                      "INSERT INTO entries(id, file, number, name, section) "
+                      "VALUES(?1, ?2, ?3, ?4, ?5)");
+  Statement saveText(db, "INSERT INTO texts(id, text) VALUES(?1, ?2)");
   Statement saveBucket(db, "INSERT INTO postings(bucket, segment, data) VALUES(?1, ?2, ?3)");
   // The last segment, asked only when there is something to add (it is a scan of the postings).
   std::int64_t segment = 0;
@@ -349,9 +357,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
             .Bind(2, fileId)
             .Bind(3, std::int64_t{row.entry.number})
             .Bind(4, std::u16string_view(row.entry.name))
-            .Bind(5, std::u16string_view(row.entry.section))
-            .Bind(6, std::u16string_view(row.entry.text));
+            .Bind(5, std::u16string_view(row.entry.section));
         saveEntry.Run();
+        saveText.Bind(1, std::int64_t{row.id}).Bind(2, std::u16string_view(row.entry.text)).Run();
       }
     }
     keepLastId.Bind(1, std::int64_t{batch.lastId}).Run();
@@ -367,28 +375,30 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     }
     Execute(db, "COMMIT");
   };
-  // The batch being written, and what stopped it.
+  // The batch being written, and what stopped it; and one written, for its memory to serve the
+  // next.
   std::unique_ptr<Batch> writing;
+  std::unique_ptr<Batch> spare;
   std::thread writer;
   std::exception_ptr failure;
   bool writtenBefore = false;
   const auto finish = [&] {
     if (!writer.joinable()) return;
     writer.join();
-    writing.reset();
+    spare = std::move(writing);
     if (failure) std::rethrow_exception(failure);
   };
   const std::uint64_t batchLimit = options.batchBytes > 0 ? options.batchBytes : kBatchBytes;
   auto nextId = static_cast<std::uint32_t>(lastId);
   std::size_t next = 0;
   std::u16string folded;
-  std::u16string foldedPath;
   std::u16string lastSection;
   std::u16string foldedSection;
   try {
     while (next < toRead.size()) {
       if (options.cancelled && options.cancelled()) break;
-      auto batch = std::make_unique<Batch>();
+      std::unique_ptr<Batch> batch = spare ? std::move(spare) : std::make_unique<Batch>();
+      batch->files.clear();
       GramCollector& grams = batch->grams;
       std::uint64_t batchBytes = 0;
       while (next < toRead.size() && batchBytes < batchLimit && grams.size() < kBatchGrams) {
@@ -397,30 +407,28 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
         if (options.progress) options.progress(filesRead_, toRead.size());
         batchBytes += file.stamp.size;
         const auto it = known.find(file.path);
-        batch->files.push_back({&file, it != known.end() ? it->second.id : 0,
-                                CollectionProblem::kNone, {}});
+        batch->files.push_back(
+            {&file, it != known.end() ? it->second.id : 0, CollectionProblem::kNone, {}});
         ReadFile& read = batch->files.back();
-        FoldForSearch(Utf16OfBytes(SearchedPath(file.path)), foldedPath);
         const std::u16string stem = Utf16OfBytes(FileStem(file.path));
         CollectionReadOptions readOptions;
         readOptions.format = file.format;
         readOptions.stem = stem;
         readOptions.decodeReferences = !file.templateList;
-        read.problem = ReadCollectionFile(
-            options.workFolder + "/" + file.path, readOptions, [&](CollectionEntry& entry) {
-              const std::uint32_t id = ++nextId;
-              FoldForSearch(entry.text, folded);
-              grams.Add(id, folded);
-              FoldForSearch(entry.name, folded);
-              grams.Add(id, folded);
-              if (entry.section != lastSection) {
-                lastSection = entry.section;
-                FoldForSearch(lastSection, foldedSection);
-              }
-              grams.Add(id, foldedSection);
-              grams.Add(id, foldedPath);
-              read.entries.push_back({id, std::move(entry)});
-            });
+        read.problem = ReadCollectionFile(options.workFolder + "/" + file.path, readOptions,
+                                          [&](CollectionEntry& entry) {
+                                            const std::uint32_t id = ++nextId;
+                                            FoldForSearch(entry.text, folded);
+                                            grams.Add(id, folded);
+                                            FoldForSearch(entry.name, folded);
+                                            grams.Add(id, folded);
+                                            if (entry.section != lastSection) {
+                                              lastSection = entry.section;
+                                              FoldForSearch(lastSection, foldedSection);
+                                            }
+                                            grams.Add(id, foldedSection);
+                                            read.entries.push_back({id, std::move(entry)});
+                                          });
         ++filesRead_;
       }
       batch->lastId = nextId;
@@ -575,9 +583,12 @@ void Library::Load() {
   for (std::size_t i = 0; i < entries_.size(); ++i) byId_.emplace_back(entries_[i].id, i);
   std::sort(byId_.begin(), byId_.end());
   foldedPaths_.clear();
+  fileFirst_.assign(files_.size() + 1, 0);
   for (const LibraryFileInfo& file : files_) {
     foldedPaths_.push_back(FoldForSearch(Utf16OfBytes(SearchedPath(file.path))));
   }
+  for (const LibraryEntry& entry : entries_) ++fileFirst_[entry.file + 1];
+  for (std::size_t f = 0; f < files_.size(); ++f) fileFirst_[f + 1] += fileFirst_[f];
 }
 
 const std::vector<LibraryEntry>& Library::Entries() {
@@ -606,8 +617,7 @@ std::u16string Library::Text(const LibraryEntry& entry) {
   if (!store_) return {};
   try {
     if (!store_->text)
-      store_->text =
-          std::make_unique<Statement>(store_->db, "SELECT text FROM entries WHERE id=?1");
+      store_->text = std::make_unique<Statement>(store_->db, "SELECT text FROM texts WHERE id=?1");
     Statement& text = *store_->text;
     text.Bind(1, std::int64_t{entry.id});
     std::u16string found = text.Step() ? text.Text16(0) : std::u16string();
@@ -797,6 +807,17 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
   return ids;
 }
 
+std::vector<std::uint32_t> Library::PathIds(const std::u16string& term) const {
+  std::vector<std::uint32_t> ids;
+  for (std::size_t f = 0; f < foldedPaths_.size(); ++f) {
+    if (foldedPaths_[f].find(term) == std::u16string::npos) continue;
+    for (std::size_t k = fileFirst_[f]; k < fileFirst_[f + 1]; ++k) ids.push_back(entries_[k].id);
+  }
+  // Ids follow library order unless files were read again since.
+  if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
 bool Library::Holds(std::size_t index, const std::vector<std::u16string>& terms) {
   const LibraryEntry& entry = entries_[index];
   if (foldedLabels_.empty()) foldedLabels_.resize(entries_.size() * 2);
@@ -840,6 +861,28 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
       const bool longTerm = terms[t].size() > 3;
       std::vector<std::uint32_t> termIds = TermIds(terms[t], longTerm ? &proven : nullptr);
       if (!longTerm) proven.assign(termIds.size(), 1);
+      const std::vector<std::uint32_t> byPath = PathIds(terms[t]);
+      if (!byPath.empty()) {
+        // Both in id order: an entry found by its path holds the term for sure.
+        std::vector<std::uint32_t> joined;
+        std::vector<char> joinedProven;
+        joined.reserve(termIds.size() + byPath.size());
+        joinedProven.reserve(termIds.size() + byPath.size());
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < termIds.size() || j < byPath.size()) {
+          if (j == byPath.size() || (i < termIds.size() && termIds[i] < byPath[j])) {
+            joined.push_back(termIds[i]);
+            joinedProven.push_back(proven[i++]);
+            continue;
+          }
+          if (i < termIds.size() && termIds[i] == byPath[j]) ++i;
+          joined.push_back(byPath[j++]);
+          joinedProven.push_back(1);
+        }
+        termIds = std::move(joined);
+        proven = std::move(joinedProven);
+      }
       if (t == 0) {
         ids = std::move(termIds);
         sure = std::move(proven);

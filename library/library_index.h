@@ -117,6 +117,9 @@ class Library {
   // id) tells those the index shows to hold it.
   std::vector<std::uint32_t> TermIds(const std::u16string& term, std::vector<char>* proven);
   bool Holds(std::size_t index, const std::vector<std::u16string>& terms);
+  // The ids of the entries whose file's path holds `term`, increasing. Paths are matched here,
+  // once a file, rather than kept in the index for every entry.
+  std::vector<std::uint32_t> PathIds(const std::u16string& term) const;
 
   std::unique_ptr<Store> store_;
   std::string indexPath_;
@@ -129,6 +132,7 @@ class Library {
   std::vector<LibraryEntry> entries_;
   std::vector<std::pair<std::uint32_t, std::size_t>> byId_;  // id, index into entries_
   std::vector<std::u16string> foldedPaths_;                  // by file
+  std::vector<std::size_t> fileFirst_;  // by file, its first entry in entries_; then their count
   std::vector<std::u16string> foldedLabels_;  // name and section of each entry, when needed
 };
 

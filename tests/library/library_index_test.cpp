@@ -56,13 +56,16 @@ TEST_F(LibraryIndex, SearchRules) {
   };
   const Case cases[] = {
       {u"abc",
-       "AA/sub/b.ast#1 AA/sub/b.ast#2 "},    // a name, then a text; "abxbc" has its pairs only
-      {u"ヤルオ", "AA/a.mlt#3 "},            // half-width folds to full width
-      {u"ＡＢＣ  ZZ", "AA/sub/b.ast#2 "},    // every term, width and case folded
-      {u"顔 abx", "AA/a.mlt#2 "},            // a section and a text
-      {u"sub two", "AA/sub/b.ast#2 "},       // the path, without "AA/"
-      {u"z", "AA/sub/b.ast#2 AA/z.txt#1 "},  // one character; the plain file's name "z"
-      {u"aa/", ""},                          // the leading AA/ is not searched
+       "AA/sub/b.ast#1 AA/sub/b.ast#2 "},  // a name, then a text; "abxbc" has its pairs only
+      {u"ヤルオ", "AA/a.mlt#3 "},          // half-width folds to full width
+      {u"ＡＢＣ  ZZ", "AA/sub/b.ast#2 "},  // every term, width and case folded
+      {u"顔 abx", "AA/a.mlt#2 "},          // a section and a text
+      {u"sub two", "AA/sub/b.ast#2 "},     // the path, without "AA/"
+      {u"B.AST", "AA/sub/b.ast#1 AA/sub/b.ast#2 "},  // every entry of the file, by its path
+      {u"ast zz", "AA/sub/b.ast#2 "},                // by the path and by the text
+      {u"mlt", "AA/a.mlt#2 AA/a.mlt#3 "},            // the heading page is not listed
+      {u"z", "AA/sub/b.ast#2 AA/z.txt#1 "},          // one character; the plain file's name "z"
+      {u"aa/", ""},                                  // the leading AA/ is not searched
       {u"plain\u3000one", "AA/z.txt#1 "},
       {u"nothing", ""},
   };
@@ -78,15 +81,15 @@ TEST_F(LibraryIndex, LongTermsNeedTheirTriplesInARow) {
   for (char16_t c = u'\u4E00'; c < u'\u4E00' + 3000; ++c) many += c;
   const std::u16string longEntry = u"xyz" + many + u"xyzw";
   // In UTF-16, which a collection may be saved in.
-  work_.Write("AA/rows.ast",
-              testing::Utf16File(u"[AA][far]\npqr--------------qrs\n"  // triples 17 apart
-                                 u"[AA][apart]\npqr-qrs\n[AA][near]\n--pqrs--\n"
-                                 u"[AA][runs]\nヽヽヽ ヽヽヽ\n[AA][four]\nヽヽヽヽ!\n[AA][long]\n" +
-                                 longEntry +
-                                 // "koo" first, "ooy" and "ooo" 64 apart as "koooooy" would have
-                                 // them, but its run too short.
-                                 u"\n[AA][gap]\nkoozooy" + std::u16string(57, u'-') +
-                                 u"kooooo-oooooy\n"));
+  work_.Write(
+      "AA/rows.ast",
+      testing::Utf16File(u"[AA][far]\npqr--------------qrs\n"  // triples 17 apart
+                         u"[AA][apart]\npqr-qrs\n[AA][near]\n--pqrs--\n"
+                         u"[AA][runs]\nヽヽヽ ヽヽヽ\n[AA][four]\nヽヽヽヽ!\n[AA][long]\n" +
+                         longEntry +
+                         // "koo" first, "ooy" and "ooo" 64 apart as "koooooy" would have
+                         // them, but its run too short.
+                         u"\n[AA][gap]\nkoozooy" + std::u16string(57, u'-') + u"kooooo-oooooy\n"));
   const auto library = Open();
   struct Case {
     std::u16string query;

@@ -389,6 +389,14 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     if (failure) std::rethrow_exception(failure);
   };
   const std::uint64_t batchLimit = options.batchBytes > 0 ? options.batchBytes : kBatchBytes;
+  // The first batch is small, so that the writer starts soon, and so are the last ones, so that
+  // it has little left to write once everything is read: a batch takes half of what remains,
+  // down to an eighth of a full one. A full batch is as many bytes as the last one that was cut
+  // by the limits held.
+  std::uint64_t left = 0;
+  for (const LibraryFile* file : toRead) left += file->stamp.size;
+  std::uint64_t fullBytes = batchLimit;
+  bool first = true;
   auto nextId = static_cast<std::uint32_t>(lastId);
   std::size_t next = 0;
   std::u16string folded;
@@ -401,11 +409,19 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       batch->files.clear();
       GramCollector& grams = batch->grams;
       std::uint64_t batchBytes = 0;
-      while (next < toRead.size() && batchBytes < batchLimit && grams.size() < kBatchGrams) {
+      // Eighths of a full batch.
+      const std::uint64_t eighths =
+          first ? 1
+                : std::clamp<std::uint64_t>(left * 4 / std::max<std::uint64_t>(fullBytes, 1), 1, 8);
+      first = false;
+      const std::uint64_t byteLimit = std::max<std::uint64_t>(batchLimit * eighths / 8, 1);
+      const std::size_t gramLimit = kBatchGrams / 8 * eighths;
+      while (next < toRead.size() && batchBytes < byteLimit && grams.size() < gramLimit) {
         if (next > 0 && options.cancelled && options.cancelled()) break;
         const LibraryFile& file = *toRead[next++];
         if (options.progress) options.progress(filesRead_, toRead.size());
         batchBytes += file.stamp.size;
+        left -= std::min(left, file.stamp.size);
         const auto it = known.find(file.path);
         batch->files.push_back(
             {&file, it != known.end() ? it->second.id : 0, CollectionProblem::kNone, {}});
@@ -432,6 +448,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
         ++filesRead_;
       }
       batch->lastId = nextId;
+      if (eighths == 8 && next < toRead.size()) fullBytes = batchBytes;
       // The batch before is written by now; then this one is, while the next is read.
       finish();
       if (options.committed && writtenBefore) {
@@ -859,9 +876,17 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
     for (std::size_t t = 0; t < terms.size(); ++t) {
       std::vector<char> proven;
       const bool longTerm = terms[t].size() > 3;
-      std::vector<std::uint32_t> termIds = TermIds(terms[t], longTerm ? &proven : nullptr);
-      if (!longTerm) proven.assign(termIds.size(), 1);
-      const std::vector<std::uint32_t> byPath = PathIds(terms[t]);
+      std::vector<std::uint32_t> byPath = PathIds(terms[t]);
+      std::vector<std::uint32_t> termIds;
+      if (byPath.size() == entries_.size()) {
+        // Every file's path holds it: so does every entry, and the index need not be asked.
+        termIds = std::move(byPath);
+        byPath.clear();
+        proven.assign(termIds.size(), 1);
+      } else {
+        termIds = TermIds(terms[t], longTerm ? &proven : nullptr);
+        if (!longTerm) proven.assign(termIds.size(), 1);
+      }
       if (!byPath.empty()) {
         // Both in id order: an entry found by its path holds the term for sure.
         std::vector<std::uint32_t> joined;

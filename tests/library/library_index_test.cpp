@@ -64,6 +64,7 @@ TEST_F(LibraryIndex, SearchRules) {
       {u"B.AST", "AA/sub/b.ast#1 AA/sub/b.ast#2 "},  // every entry of the file, by its path
       {u"ast zz", "AA/sub/b.ast#2 "},                // by the path and by the text
       {u"mlt", "AA/a.mlt#2 AA/a.mlt#3 "},            // the heading page is not listed
+      {u". q", "AA/sub/b.ast#1 "},                   // every path holds ".", one text "q"
       {u"z", "AA/sub/b.ast#2 AA/z.txt#1 "},          // one character; the plain file's name "z"
       {u"aa/", ""},                                  // the leading AA/ is not searched
       {u"plain\u3000one", "AA/z.txt#1 "},

@@ -141,8 +141,9 @@ sqlite3* OpenIndex(const std::string& path, const std::string& folder) {
   // new index only) hold a bucket's blob whole, which writes it in a few steps rather than a
   // chain of small pages; the texts have a table of their own, so that listing the entries
   // does not read them.
-  sqlite3* db = OpenDatabase(
-      path, 60'000, "PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
+  sqlite3* db = OpenDatabase(path, 60'000,
+                             "PRAGMA page_size=16384; PRAGMA cache_size=-16384; PRAGMA "
+                             "journal_mode=WAL; PRAGMA synchronous=OFF;");
   try {
     const int version = UserVersion(db);
     if (version == 0) {

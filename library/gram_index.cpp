@@ -93,9 +93,15 @@ struct Encoder {
       for (int i = 0; i < 8; ++i, mask >>= 8) *at++ = static_cast<char>(mask & 0xFF);
       Varint(payload.last - payload.first);
     }
-    if (shaped) {
-      *at++ = static_cast<char>(payload.run);
-      *at++ = static_cast<char>(payload.longest);
+    if (shaped) Runs(payload.run, payload.longest);
+  }
+  // Both run lengths, in one byte with its top bit set when they are equal (most are).
+  void Runs(std::uint8_t run, std::uint8_t longest) {
+    if (run == longest) {
+      *at++ = static_cast<char>(run | 0x80);
+    } else {
+      *at++ = static_cast<char>(run);
+      *at++ = static_cast<char>(longest);
     }
   }
 };
@@ -123,10 +129,16 @@ bool GetPayload(std::string_view& in, bool shaped, Payload& payload) {
     payload.last = static_cast<std::uint16_t>(payload.first + past);
   }
   if (shaped) {
-    if (in.size() < 2) return false;
-    payload.run = static_cast<std::uint8_t>(in[0]);
-    payload.longest = static_cast<std::uint8_t>(in[1]);
-    in.remove_prefix(2);
+    if (in.empty()) return false;
+    const auto run = static_cast<std::uint8_t>(in[0]);
+    payload.run = run & kLongestRun;
+    payload.longest = payload.run;
+    in.remove_prefix(1);
+    if ((run & 0x80) == 0) {
+      if (in.empty()) return false;
+      payload.longest = static_cast<std::uint8_t>(in[0]) & kLongestRun;
+      in.remove_prefix(1);
+    }
   }
   return true;
 }
@@ -216,8 +228,8 @@ RunShape ShapeOf(GramKey key) {
 namespace {
 constexpr std::size_t kEntrySlots = 1 << 11;
 constexpr int kEntryShift = 64 - 11;
-// The stamp rides above a triple's 49 bits of key.
-constexpr std::uint64_t kLastStamp = (std::uint64_t{1} << 15) - 1;
+// The stamp rides above a pair's 32 bits.
+constexpr std::uint64_t kLastStamp = (std::uint64_t{1} << 32) - 1;
 constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
 }  // namespace
 
@@ -228,10 +240,7 @@ GramCollector::GramCollector()
       triples_(kPartitions),
       places_(kPartitions),
       pairSlots_(kEntrySlots, 0),
-      pairShift_(kEntryShift),
-      tripleSlots_(kEntrySlots, 0),
-      tripleValues_(kEntrySlots),
-      tripleShift_(kEntryShift) {}
+      pairShift_(kEntryShift) {}
 
 inline void GramCollector::NotePair(std::uint32_t pair) {
   const std::uint64_t tag = stamp_ << 32 | pair;
@@ -259,88 +268,53 @@ void GramCollector::WidenPairs() {
   }
 }
 
-inline void GramCollector::NoteTriple(GramKey key, PositionMask bit, std::size_t first,
-                                      std::size_t last, std::uint8_t run, bool within) {
-  const auto storedLast = static_cast<std::uint16_t>(std::min<std::size_t>(last, kUnknownFirst));
-  const std::uint64_t tag = stamp_ << kRunShift | key;
-  const std::size_t mask = tripleSlots_.size() - 1;
-  for (std::size_t i = (key * kGolden) >> tripleShift_;; i = (i + 1) & mask) {
-    const std::uint64_t slot = tripleSlots_[i];
-    if (slot == tag) {
-      Triple& triple = tripleValues_[i];
-      triple.mask |= bit;
-      triple.last = storedLast;
-      triple.longest = std::max(triple.longest, run);
-      if (within) triple.run = triple.longest;
-      return;
-    }
-    if (slot >> kRunShift == stamp_) continue;
-    tripleSlots_[i] = tag;
-    // Positions only grow: the first noted is the first.
-    tripleValues_[i] = {bit,
-                        static_cast<std::uint16_t>(std::min<std::size_t>(first, kUnknownFirst)),
-                        storedLast, run, run};
-    entryTriples_.push_back(static_cast<std::uint32_t>(i));
-    if (entryTriples_.size() * 2 > tripleSlots_.size()) WidenTriples();
-    return;
-  }
+// Appends to one of many streams written at once: the memory a few lines on is fetched ahead, as
+// the processor would for one stream but not for so many.
+template <typename Item>
+inline void Append(std::vector<Item>& records, const Item& item) {
+  records.push_back(item);
+  __builtin_prefetch(reinterpret_cast<const char*>(records.data() + records.size()) + 256, 1);
 }
 
-void GramCollector::WidenTriples() {
-  std::vector<std::uint64_t> slots(tripleSlots_.size() * 2, 0);
-  std::vector<Triple> values(slots.size());
-  --tripleShift_;
-  for (std::uint32_t& at : entryTriples_) {
-    std::size_t to = ((tripleSlots_[at] & kKeyBits) * kGolden) >> tripleShift_;
-    while (slots[to] != 0) to = (to + 1) & (slots.size() - 1);
-    slots[to] = tripleSlots_[at];
-    values[to] = tripleValues_[at];
-    at = static_cast<std::uint32_t>(to);
+// A triple's places in a row, as one record of its partition. The records of one entry and gram
+// are joined when the bucket is written.
+inline void GramCollector::NoteTriple(GramKey key, PositionMask mask, std::size_t first,
+                                      std::size_t last, std::uint8_t run) {
+  const std::uint32_t partition = BucketOf(key) / kPartitionBuckets;
+  const auto storedFirst = static_cast<std::uint16_t>(std::min<std::size_t>(first, kUnknownFirst));
+  const auto storedLast = static_cast<std::uint16_t>(std::min<std::size_t>(last, kUnknownFirst));
+  Record record{key | GramKey{run} << kRunShift | GramKey{run} << kLongestShift, pendingId_,
+                storedFirst};
+  if (storedFirst == kUnknownFirst || storedLast != storedFirst || mask != PositionBit(first)) {
+    record.keyAndRun |= kMorePlaces;
+    record.first = static_cast<std::uint32_t>(places_[partition].size());
+    places_[partition].push_back({mask, storedFirst, storedLast});
   }
-  tripleSlots_.swap(slots);
-  tripleValues_.swap(values);
+  Append(triples_[partition], record);
+  ++records_;
 }
 
 void GramCollector::Flush() {
   for (std::uint32_t pair : entryPairs_) {
-    pairs_[BucketOf(GramKey{1} << 32 | pair) / kPartitionBuckets].push_back({pair, pendingId_});
+    Append(pairs_[BucketOf(GramKey{1} << 32 | pair) / kPartitionBuckets],
+           PairRecord{pair, pendingId_});
   }
-  for (std::uint32_t i : entryTriples_) {
-    const GramKey key = tripleSlots_[i] & kKeyBits;
-    const Triple& triple = tripleValues_[i];
-    const std::uint32_t partition = BucketOf(key) / kPartitionBuckets;
-    Record record{key | GramKey{triple.run} << kRunShift | GramKey{triple.longest} << kLongestShift,
-                  pendingId_, triple.first};
-    if (triple.first == kUnknownFirst || triple.last != triple.first ||
-        triple.mask != PositionBit(triple.first)) {
-      record.keyAndRun |= kMorePlaces;
-      record.first = static_cast<std::uint32_t>(places_[partition].size());
-      places_[partition].push_back({triple.mask, triple.first, triple.last});
-    }
-    triples_[partition].push_back(record);
-  }
-  records_ += entryPairs_.size() + entryTriples_.size();
+  records_ += entryPairs_.size();
   entryPairs_.clear();
-  entryTriples_.clear();
 }
 
 void GramCollector::NextEntry(std::uint32_t id) {
   Flush();
   pendingId_ = id;
   pendingOffset_ = 0;
-  // The sets go back to their usual size after a long entry, and are cleared when the stamps
+  // The set goes back to its usual size after a long entry, and is cleared when the stamps
   // start again.
-  const bool wide = pairSlots_.size() > kEntrySlots || tripleSlots_.size() > kEntrySlots;
+  const bool wide = pairSlots_.size() > kEntrySlots;
   if (++stamp_ > kLastStamp || wide) {
     if (stamp_ > kLastStamp) stamp_ = 1;
     pairSlots_.assign(kEntrySlots, 0);
     pairSlots_.shrink_to_fit();
     pairShift_ = kEntryShift;
-    tripleSlots_.assign(kEntrySlots, 0);
-    tripleSlots_.shrink_to_fit();
-    tripleValues_.resize(kEntrySlots);
-    tripleValues_.shrink_to_fit();
-    tripleShift_ = kEntryShift;
   }
 }
 
@@ -379,7 +353,7 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
       const PositionMask bit = PositionBit(at);
       if (key != trigram) {
         if (trigramMask != 0) {
-          NoteTriple(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
+          NoteTriple(trigram, trigramMask, trigramFirst, trigramLast, trigramRun);
         }
         trigram = key;
         trigramMask = 0;
@@ -402,32 +376,34 @@ void GramCollector::Add(std::uint32_t id, std::u16string_view folded) {
       trigramLast = at;
     }
   }
-  if (trigramMask != 0)
-    NoteTriple(trigram, trigramMask, trigramFirst, trigramLast, trigramRun, within);
+  if (trigramMask != 0) NoteTriple(trigram, trigramMask, trigramFirst, trigramLast, trigramRun);
 }
 
 // The records of a bucket grouped by gram: the grams in key order, and the records of each in
 // the order they came (ids increasing), placed[start[g]] to placed[start[g + 1]]. Its buffers
 // serve one bucket after another.
+template <typename Item>
 struct GramCollector::Grouped {
   std::vector<GramKey> keys;
   std::vector<std::uint32_t> start;
-  std::vector<std::uint32_t> placed;
-  std::vector<std::pair<GramKey, std::uint32_t>> table;  // key + 1, gram
+  std::vector<Item> placed;
+  std::vector<std::pair<GramKey, std::uint32_t>> table;  // key + 1, gram; all free between uses
+  std::vector<std::uint32_t> slots;                      // the slot of each gram
   std::vector<GramKey> met;
   std::vector<std::uint32_t> counts;
   std::vector<std::uint32_t> gramOf;
   std::vector<std::uint32_t> rank;
   std::vector<std::uint32_t> next;
 
-  template <typename Record, typename KeyOf>
-  void Group(const std::vector<Record>& records, KeyOf keyOf) {
+  template <typename KeyOf>
+  void Group(const std::vector<Item>& records, KeyOf keyOf) {
     // Each record's gram, through a small table of the keys met.
     std::size_t size = 16;
     while (size < records.size() * 2) size *= 2;
-    table.assign(size, {0, 0});
+    if (table.size() < size) table.assign(size, {0, 0});
     met.clear();
     counts.clear();
+    slots.clear();
     gramOf.resize(records.size());
     for (std::size_t r = 0; r < records.size(); ++r) {
       const GramKey key = keyOf(records[r]);
@@ -437,10 +413,12 @@ struct GramCollector::Grouped {
         table[i] = {key + 1, static_cast<std::uint32_t>(met.size())};
         met.push_back(key);
         counts.push_back(0);
+        slots.push_back(static_cast<std::uint32_t>(i));
       }
       gramOf[r] = table[i].second;
       ++counts[table[i].second];
     }
+    for (std::uint32_t i : slots) table[i].first = 0;
     rank.resize(met.size());  // grams in key order
     for (std::uint32_t g = 0; g < rank.size(); ++g) rank[g] = g;
     std::sort(rank.begin(), rank.end(),
@@ -455,14 +433,14 @@ struct GramCollector::Grouped {
     }
     placed.resize(records.size());
     for (std::size_t r = 0; r < records.size(); ++r) {
-      placed[next[gramOf[r]]++] = static_cast<std::uint32_t>(r);
+      placed[next[gramOf[r]]++] = records[r];
     }
   }
 };
 
 struct GramCollector::Scratch {
-  Grouped pairs;
-  Grouped triples;
+  Grouped<PairRecord> pairs;
+  Grouped<Record> triples;
   std::string body;
   std::string directory;
 };
@@ -472,8 +450,8 @@ std::string GramCollector::Bucket(const std::vector<char16_t>& units,
                                   const std::vector<PairRecord>& pairs,
                                   const std::vector<Record>& triples,
                                   const std::vector<Places>& places, Scratch& scratch) const {
-  Grouped& pairGrams = scratch.pairs;
-  Grouped& tripleGrams = scratch.triples;
+  Grouped<PairRecord>& pairGrams = scratch.pairs;
+  Grouped<Record>& tripleGrams = scratch.triples;
   pairGrams.Group(pairs, [](const PairRecord& record) { return GramKey{1} << 32 | record.pair; });
   tripleGrams.Group(triples, [](const Record& record) { return record.keyAndRun & kKeyBits; });
   const std::size_t grams = units.size() + pairGrams.keys.size() + tripleGrams.keys.size();
@@ -506,33 +484,58 @@ std::string GramCollector::Bucket(const std::vector<char16_t>& units,
     const char* at = body.at;
     std::uint32_t last = 0;
     for (std::uint32_t p = pairGrams.start[g]; p < pairGrams.start[g + 1]; ++p) {
-      const PairRecord& record = pairs[pairGrams.placed[p]];
+      const PairRecord& record = pairGrams.placed[p];
       body.Varint(record.id - last);
       last = record.id;
     }
     close(pairGrams.keys[g], pairGrams.start[g + 1] - pairGrams.start[g], at);
   }
+  // A triple's records of one entry, in the order of their places, are joined into one.
+  const auto payloadOf = [&places](const Record& record) {
+    const auto run = static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun);
+    const auto longest = static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift & kLongestRun);
+    if ((record.keyAndRun & kMorePlaces) == 0) {
+      const auto first = static_cast<std::uint16_t>(record.first);
+      return Payload{PositionBit(first), first, first, run, longest};
+    }
+    const Places& more = places[record.first];
+    return Payload{more.mask, more.first, more.last, run, longest};
+  };
   for (std::size_t g = 0; g < tripleGrams.keys.size(); ++g) {
     const char* at = body.at;
-    const bool shaped = ShapeOf(tripleGrams.keys[g]) != RunShape::kNone;
+    const RunShape shape = ShapeOf(tripleGrams.keys[g]);
+    const bool shaped = shape != RunShape::kNone;
+    const Record* record = tripleGrams.placed.data() + tripleGrams.start[g];
+    const Record* const end = tripleGrams.placed.data() + tripleGrams.start[g + 1];
     std::uint32_t last = 0;
-    for (std::uint32_t p = tripleGrams.start[g]; p < tripleGrams.start[g + 1]; ++p) {
-      const Record& record = triples[tripleGrams.placed[p]];
-      body.Varint(record.id - last);
-      last = record.id;
-      Payload payload{PositionBit(record.first), static_cast<std::uint16_t>(record.first),
-                      static_cast<std::uint16_t>(record.first),
-                      static_cast<std::uint8_t>(record.keyAndRun >> kRunShift & kLongestRun),
-                      static_cast<std::uint8_t>(record.keyAndRun >> kLongestShift & kLongestRun)};
-      if (record.keyAndRun & kMorePlaces) {
-        const Places& more = places[record.first];
-        payload.mask = more.mask;
-        payload.first = more.first;
-        payload.last = more.last;
+    std::uint64_t count = 0;
+    while (record != end) {
+      const std::uint32_t id = record->id;
+      body.Varint(id - last);
+      last = id;
+      ++count;
+      if ((record->keyAndRun & kMorePlaces) == 0 && (record + 1 == end || record[1].id != id)) {
+        // Once in the entry, at the place its first tells: the usual case.
+        body.Varint(std::uint64_t{record->first} << 1);
+        if (shaped) {
+          body.Runs(static_cast<std::uint8_t>(record->keyAndRun >> kRunShift & kLongestRun),
+                    static_cast<std::uint8_t>(record->keyAndRun >> kLongestShift & kLongestRun));
+        }
+        ++record;
+        continue;
       }
+      Payload payload = payloadOf(*record);
+      for (++record; record != end && record->id == id; ++record) {
+        const Payload more = payloadOf(*record);
+        payload.mask |= more.mask;
+        payload.last = more.last;
+        payload.longest = std::max(payload.longest, more.longest);
+      }
+      // Within a run the length that counts is the longest; at its edge, the first place's.
+      if (shape == RunShape::kWithin) payload.run = payload.longest;
       body.Put(shaped, payload);
     }
-    close(tripleGrams.keys[g], tripleGrams.start[g + 1] - tripleGrams.start[g], at);
+    close(tripleGrams.keys[g], count, at);
   }
   const auto directoryBytes = static_cast<std::size_t>(directory.at - scratch.directory.data());
   const auto bodyBytes = static_cast<std::size_t>(body.at - scratch.body.data());
@@ -559,10 +562,10 @@ std::vector<std::string> GramCollector::Buckets() {
     for (auto& records : pairs) records.clear();
     for (auto& records : triples) records.clear();
     for (const PairRecord& record : pairs_[p]) {
-      pairs[BucketOf(GramKey{1} << 32 | record.pair) % kPartitionBuckets].push_back(record);
+      Append(pairs[BucketOf(GramKey{1} << 32 | record.pair) % kPartitionBuckets], record);
     }
     for (const Record& record : triples_[p]) {
-      triples[BucketOf(record.keyAndRun & kKeyBits) % kPartitionBuckets].push_back(record);
+      Append(triples[BucketOf(record.keyAndRun & kKeyBits) % kPartitionBuckets], record);
     }
     pairs_[p].clear();
     triples_[p].clear();

@@ -22,7 +22,8 @@ namespace koron {
 // triple comes its first position in the entry, doubled, plus one when more follows (a varint):
 // its mask, eight bytes, low byte first, and how far its last position is past the first (a
 // varint), unless it stands just once or only where the first position's bit says; and
-// for a triple at the edge of a run of one character or inside one, two run lengths (a byte each).
+// for a triple at the edge of a run of one character or inside one, two run lengths: a byte with
+// its top bit set when they are equal, else a byte each.
 // Positions count through the entry's fields one after another, each field one past the end of
 // the one before, so that a term's triples in a row have first positions in a row only where the
 // term stands; a position past 65,534 is stored as kUnknownFirst.
@@ -70,11 +71,10 @@ class GramCollector {
   GramCollector();
   // Adds the grams of one field of entry `id`; call for each field of an entry in turn.
   void Add(std::uint32_t id, std::u16string_view folded);
-  bool empty() const {
-    return unigramCount_ == 0 && records_ == 0 && entryPairs_.empty() && entryTriples_.empty();
-  }
-  // Pairs and triples collected, each once per entry: what the collector's memory grows with.
-  std::size_t size() const { return records_ + entryPairs_.size() + entryTriples_.size(); }
+  bool empty() const { return unigramCount_ == 0 && records_ == 0 && entryPairs_.empty(); }
+  // Pairs collected, each once per entry, and triples, once per row of places in an entry: what
+  // the collector's memory grows with.
+  std::size_t size() const { return records_ + entryPairs_.size(); }
   // The buckets' blobs; empty strings for buckets with no gram. The collector is empty again
   // afterwards, ready for the next batch, and keeps its memory for it.
   std::vector<std::string> Buckets();
@@ -84,11 +84,11 @@ class GramCollector {
     std::uint32_t count = 0;
     std::string deltas;
   };
-  // A triple in one entry. Kept in the order entries come, so that writing them is a few
-  // streams rather than a visit to a large table for each. A key fits in 49 bits; the run
-  // lengths ride above it, and above them a bit that says the triple stands in more than one
-  // place: then `first` is the index of its Places in the partition. Most stand once, and are
-  // kept in these 16 bytes alone.
+  // A triple in one entry, at one place or a row of them (in a run of one character). Kept in
+  // the order entries come, so that writing them is a few streams rather than a visit to a
+  // large table for each. A key fits in 49 bits; the run lengths ride above it, and above them
+  // a bit that says the record holds more than one place: then `first` is the index of its
+  // Places in the partition. Most hold one, and are kept in these 16 bytes alone.
   struct Record {
     GramKey keyAndRun;
     std::uint32_t id;
@@ -104,21 +104,13 @@ class GramCollector {
     std::uint32_t pair;
     std::uint32_t id;
   };
-  // What an entry's triple gathers as the entry is read.
-  struct Triple {
-    PositionMask mask;
-    std::uint16_t first;
-    std::uint16_t last;
-    std::uint8_t run;
-    std::uint8_t longest;
-  };
   void NotePair(std::uint32_t pair);
-  void NoteTriple(GramKey key, PositionMask bit, std::size_t first, std::size_t last,
-                  std::uint8_t run, bool within);
+  void NoteTriple(GramKey key, PositionMask mask, std::size_t first, std::size_t last,
+                  std::uint8_t run);
   void WidenPairs();
-  void WidenTriples();
   void NextEntry(std::uint32_t id);
   void Flush();
+  template <typename Item>
   struct Grouped;
   struct Scratch;
   std::string Bucket(const std::vector<char16_t>& units, const std::vector<PairRecord>& pairs,
@@ -137,19 +129,17 @@ class GramCollector {
   std::vector<std::vector<Record>> triples_;    // by partition
   std::vector<std::vector<Places>> places_;     // by partition
   std::size_t records_ = 0;
-  // The pairs and triples of the entry being added, each once, in open-addressed sets whose
-  // slots carry the entry's stamp beside the key: a slot of an earlier entry is free, so the
-  // sets need no clearing between entries. Small, so that they stay in the first-level cache.
+  // The pairs of the entry being added, each once, in an open-addressed set whose slots carry
+  // the entry's stamp beside the pair: a slot of an earlier entry is free, so the set needs no
+  // clearing between entries. Small, so that it stays in the first-level cache. (A triple is
+  // rarely met twice in an entry, so its records go straight to their partition, and those of
+  // one entry are joined when the bucket is written.)
   std::uint32_t pendingId_ = 0;
-  std::uint32_t pendingOffset_ = 0;          // where the entry's next field starts
-  std::uint64_t stamp_ = 0;                  // counts entries; wraps within its bits
-  std::vector<std::uint64_t> pairSlots_;     // stamp << 32 | pair
-  std::vector<std::uint32_t> entryPairs_;    // the entry's pairs, in the order met
-  int pairShift_ = 0;                        // a hash's top bits index the set
-  std::vector<std::uint64_t> tripleSlots_;   // stamp << 49 | key
-  std::vector<Triple> tripleValues_;         // beside each slot
-  std::vector<std::uint32_t> entryTriples_;  // the entry's slots, in the order met
-  int tripleShift_ = 0;
+  std::uint32_t pendingOffset_ = 0;        // where the entry's next field starts
+  std::uint64_t stamp_ = 0;                // counts entries; wraps within its bits
+  std::vector<std::uint64_t> pairSlots_;   // stamp << 32 | pair
+  std::vector<std::uint32_t> entryPairs_;  // the entry's pairs, in the order met
+  int pairShift_ = 0;                      // a hash's top bits index the set
 };
 
 // Appends the ids (and the rest, unless `idsOnly`) of `key` held in a bucket blob to `postings`,

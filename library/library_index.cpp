@@ -25,11 +25,12 @@ namespace {
 
 // Changed whenever what the index holds, or how, changes: an index of another version is set
 // aside and built again.
-constexpr int kIndexVersion = 5;
+constexpr int kIndexVersion = 6;
 // The bytes of files read between two commits: the index grows by a segment each time, other
 // processes see the files so far, and stopping keeps them.
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
-// Or the grams gathered for them, 8 bytes a pair and 24 a triple until the segment is written.
+// Or the grams gathered for them, 8 bytes a pair and 16 a triple (most of them) until the
+// segment is written.
 constexpr std::size_t kBatchGrams = 4 * 1024 * 1024;
 // Segments are merged when there are more than this, or when more entries are gone than left. A
 // search reads one row per segment for each gram, which stays well below a millisecond; a first

@@ -239,6 +239,7 @@ GramCollector::GramCollector()
       pairs_(kPartitions),
       triples_(kPartitions),
       places_(kPartitions),
+      bucketUnits_(kGramBuckets),
       pairSlots_(kEntrySlots, 0),
       pairShift_(kEntryShift) {}
 
@@ -439,6 +440,8 @@ struct GramCollector::Grouped {
 };
 
 struct GramCollector::Scratch {
+  std::vector<std::vector<PairRecord>> pairRecords;  // by bucket of a partition
+  std::vector<std::vector<Record>> tripleRecords;
   Grouped<PairRecord> pairs;
   Grouped<Record> triples;
   std::string body;
@@ -546,33 +549,44 @@ std::string GramCollector::Bucket(const std::vector<char16_t>& units,
   return out;
 }
 
-std::vector<std::string> GramCollector::Buckets() {
+void GramCollector::Seal() {
   Flush();
-  std::vector<std::vector<char16_t>> units(kGramBuckets);  // the unigrams of each bucket
+  for (auto& units : bucketUnits_) units.clear();
   for (std::size_t c = 0; c < unigrams_.size(); ++c) {
     const auto unit = static_cast<char16_t>(c);
-    if (unigrams_[c].count != 0) units[BucketOf(UnigramKey(unit))].push_back(unit);
+    if (unigrams_[c].count != 0) bucketUnits_[BucketOf(UnigramKey(unit))].push_back(unit);
   }
-  std::vector<std::string> blobs(kGramBuckets);
-  Scratch scratch;
-  // Each partition's records parted by bucket, in the order they came.
-  std::vector<std::vector<PairRecord>> pairs(kPartitionBuckets);
-  std::vector<std::vector<Record>> triples(kPartitionBuckets);
+}
+
+void GramCollector::PartitionBuckets(std::uint32_t partition,
+                                     std::vector<std::string>& blobs) const {
+  // Each thread keeps its buffers for the next partition.
+  thread_local Scratch scratch;
+  // The partition's records parted by bucket, in the order they came.
+  for (auto& records : scratch.pairRecords) records.clear();
+  for (auto& records : scratch.tripleRecords) records.clear();
+  scratch.pairRecords.resize(kPartitionBuckets);
+  scratch.tripleRecords.resize(kPartitionBuckets);
+  for (const PairRecord& record : pairs_[partition]) {
+    Append(scratch.pairRecords[BucketOf(GramKey{1} << 32 | record.pair) % kPartitionBuckets],
+           record);
+  }
+  for (const Record& record : triples_[partition]) {
+    Append(scratch.tripleRecords[BucketOf(record.keyAndRun & kKeyBits) % kPartitionBuckets],
+           record);
+  }
+  blobs.resize(kPartitionBuckets);
+  for (std::uint32_t j = 0; j < kPartitionBuckets; ++j) {
+    const std::uint32_t b = partition * kPartitionBuckets + j;
+    blobs[j] = Bucket(bucketUnits_[b], scratch.pairRecords[j], scratch.tripleRecords[j],
+                      places_[partition], scratch);
+  }
+}
+
+void GramCollector::Clear() {
   for (std::uint32_t p = 0; p < kPartitions; ++p) {
-    for (auto& records : pairs) records.clear();
-    for (auto& records : triples) records.clear();
-    for (const PairRecord& record : pairs_[p]) {
-      Append(pairs[BucketOf(GramKey{1} << 32 | record.pair) % kPartitionBuckets], record);
-    }
-    for (const Record& record : triples_[p]) {
-      Append(triples[BucketOf(record.keyAndRun & kKeyBits) % kPartitionBuckets], record);
-    }
     pairs_[p].clear();
     triples_[p].clear();
-    for (std::uint32_t j = 0; j < kPartitionBuckets; ++j) {
-      const std::uint32_t b = p * kPartitionBuckets + j;
-      blobs[b] = Bucket(units[b], pairs[j], triples[j], places_[p], scratch);
-    }
     places_[p].clear();
   }
   for (std::size_t c = 0; c < unigrams_.size(); ++c) {
@@ -583,6 +597,17 @@ std::vector<std::string> GramCollector::Buckets() {
   }
   unigramCount_ = 0;
   records_ = 0;
+}
+
+std::vector<std::string> GramCollector::Buckets() {
+  Seal();
+  std::vector<std::string> blobs(kGramBuckets);
+  std::vector<std::string> partition;
+  for (std::uint32_t p = 0; p < kPartitions; ++p) {
+    PartitionBuckets(p, partition);
+    std::move(partition.begin(), partition.end(), blobs.begin() + p * kPartitionBuckets);
+  }
+  Clear();
   return blobs;
 }
 

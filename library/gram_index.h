@@ -79,6 +79,15 @@ class GramCollector {
   // afterwards, ready for the next batch, and keeps its memory for it.
   std::vector<std::string> Buckets();
 
+  // The same in parts, which several threads may share: Seal() once, then PartitionBuckets()
+  // for each partition (each once, on any thread, at once), then Clear().
+  static constexpr std::uint32_t kPartitionBuckets = 64;
+  static constexpr std::uint32_t kPartitions = kGramBuckets / kPartitionBuckets;
+  void Seal();
+  // The blobs of buckets partition * kPartitionBuckets + j, j < kPartitionBuckets, in order.
+  void PartitionBuckets(std::uint32_t partition, std::vector<std::string>& blobs) const;
+  void Clear();
+
  private:
   struct Postings {
     std::uint32_t count = 0;
@@ -123,11 +132,10 @@ class GramCollector {
   std::size_t unigramCount_ = 0;
   // Records are kept by partitions of kPartitionBuckets buckets, few enough that adding to each
   // stays in the cache, and parted by bucket when the buckets are written.
-  static constexpr std::uint32_t kPartitionBuckets = 64;
-  static constexpr std::uint32_t kPartitions = kGramBuckets / kPartitionBuckets;
-  std::vector<std::vector<PairRecord>> pairs_;  // by partition
-  std::vector<std::vector<Record>> triples_;    // by partition
-  std::vector<std::vector<Places>> places_;     // by partition
+  std::vector<std::vector<PairRecord>> pairs_;      // by partition
+  std::vector<std::vector<Record>> triples_;        // by partition
+  std::vector<std::vector<Places>> places_;         // by partition
+  std::vector<std::vector<char16_t>> bucketUnits_;  // by bucket, its unigrams once sealed
   std::size_t records_ = 0;
   // The pairs of the entry being added, each once, in an open-addressed set whose slots carry
   // the entry's stamp beside the pair: a slot of an earlier entry is free, so the set needs no

@@ -8,9 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
+#include <new>
 #include <stdexcept>
 #include <thread>
 #include <unordered_map>
@@ -336,10 +340,19 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     CollectionProblem problem;
     std::vector<ReadEntry> entries;
   };
+  // A batch's buckets are written a partition at a time, taken in turn by the writing thread
+  // and by this one once it has read the next batch; this one leaves those it wrote here.
+  enum Part : char { kToTake, kWritten, kFailed };
   struct Batch {
     std::vector<ReadFile> files;
     GramCollector grams;
     std::uint32_t lastId = 0;  // the last given, kept or not
+    bool sealed = false;       // its grams ready for writing
+    std::atomic<std::uint32_t> nextPartition{0};
+    std::mutex mutex;
+    std::condition_variable helped;
+    std::vector<Part> parts = std::vector<Part>(GramCollector::kPartitions, kToTake);
+    std::vector<std::vector<std::string>> blobs{GramCollector::kPartitions};
   };
   // Ids of entries left out stay in the grams, so they are never given again.
   Statement keepLastId(db, "UPDATE sqlite_sequence SET seq=max(seq, ?1) WHERE name='entries'");
@@ -366,14 +379,32 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     }
     keepLastId.Bind(1, std::int64_t{batch.lastId}).Run();
     if (sqlite3_changes(db) == 0) firstLastId.Bind(1, std::int64_t{batch.lastId}).Run();
-    if (!batch.grams.empty()) {
+    if (batch.sealed) {
       ++segment;
-      const std::vector<std::string> buckets = batch.grams.Buckets();
-      for (std::uint32_t b = 0; b < kGramBuckets; ++b) {
-        if (buckets[b].empty()) continue;
-        saveBucket.Bind(1, std::int64_t{b}).Bind(2, segment).Bind(3, std::string_view(buckets[b]));
-        saveBucket.Run();
+      const auto insert = [&](std::uint32_t partition, const std::vector<std::string>& blobs) {
+        for (std::uint32_t j = 0; j < blobs.size(); ++j) {
+          if (blobs[j].empty()) continue;
+          const std::uint32_t b = partition * GramCollector::kPartitionBuckets + j;
+          saveBucket.Bind(1, std::int64_t{b}).Bind(2, segment).Bind(3, std::string_view(blobs[j]));
+          saveBucket.Run();
+        }
+      };
+      std::vector<bool> mine(GramCollector::kPartitions, false);
+      std::vector<std::string> blobs;
+      for (std::uint32_t p; (p = batch.nextPartition++) < GramCollector::kPartitions;) {
+        mine[p] = true;
+        batch.grams.PartitionBuckets(p, blobs);
+        insert(p, blobs);
       }
+      for (std::uint32_t p = 0; p < GramCollector::kPartitions; ++p) {
+        if (mine[p]) continue;
+        std::unique_lock<std::mutex> lock(batch.mutex);
+        batch.helped.wait(lock, [&batch, p] { return batch.parts[p] != kToTake; });
+        if (batch.parts[p] == kFailed) throw std::bad_alloc();
+        lock.unlock();
+        insert(p, batch.blobs[p]);
+      }
+      batch.grams.Clear();
     }
     Execute(db, "COMMIT");
   };
@@ -384,8 +415,24 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
   std::thread writer;
   std::exception_ptr failure;
   bool writtenBefore = false;
+  const auto help = [](Batch& batch) {
+    for (std::uint32_t p; (p = batch.nextPartition++) < GramCollector::kPartitions;) {
+      Part part = kWritten;
+      try {
+        batch.grams.PartitionBuckets(p, batch.blobs[p]);
+      } catch (...) {
+        part = kFailed;  // told to the writer, which fails
+      }
+      {
+        std::lock_guard<std::mutex> lock(batch.mutex);
+        batch.parts[p] = part;
+      }
+      batch.helped.notify_all();
+    }
+  };
   const auto finish = [&] {
     if (!writer.joinable()) return;
+    if (writing->sealed) help(*writing);
     writer.join();
     spare = std::move(writing);
     if (failure) std::rethrow_exception(failure);
@@ -409,6 +456,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       if (options.cancelled && options.cancelled()) break;
       std::unique_ptr<Batch> batch = spare ? std::move(spare) : std::make_unique<Batch>();
       batch->files.clear();
+      batch->sealed = false;
+      batch->nextPartition = 0;
+      std::fill(batch->parts.begin(), batch->parts.end(), kToTake);
       GramCollector& grams = batch->grams;
       std::uint64_t batchBytes = 0;
       // Eighths of a full batch.
@@ -450,6 +500,10 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
         ++filesRead_;
       }
       batch->lastId = nextId;
+      if (!grams.empty()) {
+        grams.Seal();
+        batch->sealed = true;
+      }
       if (eighths == 8 && next < toRead.size()) fullBytes = batchBytes;
       // The batch before is written by now; then this one is, while the next is read.
       finish();

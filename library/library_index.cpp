@@ -35,7 +35,7 @@ constexpr int kIndexVersion = 6;
 constexpr std::uint64_t kBatchBytes = 32 * 1024 * 1024;
 // Or the grams gathered for them, 8 bytes a pair and 16 a triple (most of them) until the
 // segment is written.
-constexpr std::size_t kBatchGrams = 4 * 1024 * 1024;
+constexpr std::size_t kBatchGrams = 5 * 1024 * 1024;
 // Segments are merged when there are more than this, or when more entries are gone than left. A
 // search reads one row per segment for each gram, which stays well below a millisecond; a first
 // indexing of some hundred megabytes does not have to merge at all.
@@ -717,6 +717,25 @@ GramPostings Library::Postings(std::uint64_t key, bool idsOnly) {
   return postings;
 }
 
+namespace {
+
+// The first place at or after `from` in the increasing `ids` whose id is at least `id`: by steps
+// that double, then halve, so that lists of any sizes are walked in step.
+std::size_t Gallop(const std::vector<std::uint32_t>& ids, std::size_t from, std::uint32_t id) {
+  std::size_t step = 1;
+  std::size_t to = from;
+  while (to < ids.size() && ids[to] < id) {
+    from = to + 1;
+    to += step;
+    step *= 2;
+  }
+  const auto end = ids.begin() + static_cast<std::ptrdiff_t>(std::min(to, ids.size()));
+  return static_cast<std::size_t>(
+      std::lower_bound(ids.begin() + static_cast<std::ptrdiff_t>(from), end, id) - ids.begin());
+}
+
+}  // namespace
+
 std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vector<char>* proven) {
   if (term.size() == 1) return Postings(UnigramKey(term[0])).ids;
   if (term.size() == 2) return Postings(BigramKey(term[0], term[1])).ids;
@@ -857,10 +876,7 @@ std::vector<std::uint32_t> Library::TermIds(const std::u16string& term, std::vec
     std::size_t kept = 0;
     std::size_t j = 0;
     for (std::size_t i = 0; i < ids.size(); ++i) {
-      j = static_cast<std::size_t>(
-          std::lower_bound(list.ids.begin() + static_cast<std::ptrdiff_t>(j), list.ids.end(),
-                           ids[i]) -
-          list.ids.begin());
+      j = Gallop(list.ids, j, ids[i]);
       if (j == list.ids.size()) break;
       if (list.ids[j] != ids[i]) continue;
       const PositionMask left = starts[i] & turned(list.masks[j], order[o].offset);
@@ -918,7 +934,16 @@ bool Library::Holds(std::size_t index, const std::vector<std::u16string>& terms)
 LibraryCandidates Library::FindCandidates(std::u16string_view query) {
   Load();
   LibraryCandidates candidates;
-  const std::vector<std::u16string> terms = SplitQuery(query);
+  std::vector<std::u16string> terms = SplitQuery(query);
+  // A term every file's path holds is held by every entry: it leaves the others to decide.
+  terms.erase(std::remove_if(terms.begin(), terms.end(),
+                             [this](const std::u16string& term) {
+                               return std::all_of(foldedPaths_.begin(), foldedPaths_.end(),
+                                                  [&term](const std::u16string& path) {
+                                                    return path.find(term) != std::u16string::npos;
+                                                  });
+                             }),
+              terms.end());
   if (terms.empty()) {
     candidates.entries.resize(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) candidates.entries[i] = i;

@@ -349,6 +349,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     std::uint32_t lastId = 0;  // the last given, kept or not
     bool sealed = false;       // its grams ready for writing
     std::atomic<std::uint32_t> nextPartition{0};
+    std::atomic<bool> written{false};  // by the writer, failed or not
     std::mutex mutex;
     std::condition_variable helped;
     std::vector<Part> parts = std::vector<Part>(GramCollector::kPartitions, kToTake);
@@ -415,8 +416,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
   std::thread writer;
   std::exception_ptr failure;
   bool writtenBefore = false;
-  const auto help = [](Batch& batch) {
-    for (std::uint32_t p; (p = batch.nextPartition++) < GramCollector::kPartitions;) {
+  // Writes partitions of `batch` for its writer, while `until` is false.
+  const auto help = [](Batch& batch, const std::atomic<bool>& until) {
+    for (std::uint32_t p; !until && (p = batch.nextPartition++) < GramCollector::kPartitions;) {
       Part part = kWritten;
       try {
         batch.grams.PartitionBuckets(p, batch.blobs[p]);
@@ -430,9 +432,13 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       batch.helped.notify_all();
     }
   };
-  const auto finish = [&] {
+  // Waits for the batch being written, helping with it meanwhile, and then with `next`, the batch
+  // to be written after it.
+  const std::atomic<bool> never{false};
+  const auto finish = [&](Batch* next) {
     if (!writer.joinable()) return;
-    if (writing->sealed) help(*writing);
+    if (writing->sealed) help(*writing, never);
+    if (next != nullptr && next->sealed) help(*next, writing->written);
     writer.join();
     spare = std::move(writing);
     if (failure) std::rethrow_exception(failure);
@@ -458,6 +464,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       batch->files.clear();
       batch->sealed = false;
       batch->nextPartition = 0;
+      batch->written = false;
       std::fill(batch->parts.begin(), batch->parts.end(), kToTake);
       GramCollector& grams = batch->grams;
       std::uint64_t batchBytes = 0;
@@ -506,7 +513,7 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
       }
       if (eighths == 8 && next < toRead.size()) fullBytes = batchBytes;
       // The batch before is written by now; then this one is, while the next is read.
-      finish();
+      finish(batch.get());
       if (options.committed && writtenBefore) {
         options.committed([this, &scan] { return Snapshot(scan); });
       }
@@ -518,9 +525,10 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
         } catch (...) {
           failure = std::current_exception();
         }
+        batch->written = true;
       });
     }
-    finish();
+    finish(nullptr);
   } catch (...) {
     if (writer.joinable()) writer.join();
     // A batch the writer could not finish is not kept.

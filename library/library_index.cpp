@@ -341,7 +341,8 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     std::vector<ReadEntry> entries;
   };
   // A batch's buckets are written a partition at a time, taken in turn by the writing thread
-  // and by this one once it has read the next batch; this one leaves those it wrote here.
+  // and by this one whenever it would otherwise wait for the writer; this one leaves those it
+  // wrote here.
   enum Part : char { kToTake, kWritten, kFailed };
   struct Batch {
     std::vector<ReadFile> files;
@@ -728,7 +729,8 @@ GramPostings Library::Postings(std::uint64_t key, bool idsOnly) {
 namespace {
 
 // The first place at or after `from` in the increasing `ids` whose id is at least `id`: by steps
-// that double, then halve, so that lists of any sizes are walked in step.
+// that double, then a binary search within the last, so that a long list is crossed in few
+// steps and a short gap in one.
 std::size_t Gallop(const std::vector<std::uint32_t>& ids, std::size_t from, std::uint32_t id) {
   std::size_t step = 1;
   std::size_t to = from;

@@ -272,6 +272,15 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
   for (const auto& [path, file] : known) {
     if (present.count(path) == 0) gone.push_back(file.id);
   }
+  // Nothing changed: the library is as read above, and nothing is to be written.
+  if (toRead.empty() && gone.empty()) {
+    std::unordered_map<std::string, FileRow> rows;
+    for (auto& [path, file] : known) {
+      rows.emplace(path, FileRow{file.id, std::move(file.problem), file.entries});
+    }
+    TakeFiles(scan, rows);
+    return;
+  }
 
   Statement dropTexts(db, "DELETE FROM texts WHERE id IN (SELECT id FROM entries WHERE file=?1)");
   Statement dropEntries(db, "DELETE FROM entries WHERE file=?1");
@@ -536,17 +545,9 @@ void Library::Refresh(const LibraryScan& scan, const LibraryOptions& options) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
-  // What the library holds now, in its order: as read above when nothing changed.
-  std::unordered_map<std::string, FileRow> rows;
-  if (toRead.empty() && gone.empty()) {
-    for (auto& [path, file] : known) {
-      rows.emplace(path, FileRow{file.id, std::move(file.problem), file.entries});
-    }
-  } else {
-    Compact();
-    rows = ReadFileRows(db);
-  }
-  TakeFiles(scan, rows);
+  // What the library holds now, in its order.
+  Compact();
+  TakeFiles(scan, ReadFileRows(db));
 }
 
 void Library::TakeFiles(const LibraryScan& scan,

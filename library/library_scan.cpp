@@ -1,6 +1,7 @@
 #include "library/library_scan.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -49,25 +50,36 @@ class Walker {
       scan_.problems.push_back({relative, Reason(errno)});
       return;
     }
-    std::vector<std::string> names;
+    std::vector<Child> children;
     errno = 0;
     while (const dirent* item = readdir(folder)) {
-      if (item->d_name[0] != '.') names.emplace_back(item->d_name);
+      if (item->d_name[0] != '.') children.push_back({item->d_name, 0, {}});
     }
     const int readError = errno;
+    // Each looked up in the folder already open, rather than by its whole path again.
+    for (Child& child : children) {
+      if (fstatat(dirfd(folder), child.name.c_str(), &child.info, 0) != 0) child.error = errno;
+    }
     closedir(folder);
     scan_.folders.push_back(relative);
     if (readError != 0) scan_.problems.push_back({relative, Reason(readError)});
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) Item(relative + "/" + name, depth);
+    std::sort(children.begin(), children.end(),
+              [](const Child& a, const Child& b) { return a.name < b.name; });
+    for (const Child& child : children) Item(relative + "/" + child.name, child, depth);
   }
 
  private:
-  void Item(const std::string& relative, int depth) {
-    struct stat info {};
-    if (stat((root_ + "/" + relative).c_str(), &info) != 0) {
+  struct Child {
+    std::string name;
+    int error;  // of its stat, which follows links
+    struct stat info;
+  };
+
+  void Item(const std::string& relative, const Child& child, int depth) {
+    const struct stat& info = child.info;
+    if (child.error != 0) {
       // A link whose target is gone, or a name removed while the folder was read.
-      scan_.problems.push_back({relative, Reason(errno)});
+      scan_.problems.push_back({relative, Reason(child.error)});
       return;
     }
     if (S_ISDIR(info.st_mode)) {

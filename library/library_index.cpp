@@ -1066,7 +1066,33 @@ bool Library::Holds(std::size_t k, const LibraryCandidates& candidates) {
          Holds(candidates.entries[k], candidates.unsure);
 }
 
+namespace {
+
+// One read of the index for all that follows, rather than one for each row read: each takes and
+// gives back the file's locks. Nothing when a transaction is open already, or cannot be.
+class Reading {
+ public:
+  explicit Reading(sqlite3* db)
+      : db_(db != nullptr && sqlite3_get_autocommit(db) != 0 ? db : nullptr) {
+    if (db_ != nullptr && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      db_ = nullptr;
+    }
+  }
+  ~Reading() {
+    if (db_ != nullptr) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+
+ private:
+  sqlite3* db_;
+};
+
+}  // namespace
+
 std::vector<std::size_t> Library::Search(std::u16string_view query) {
+  Load();
+  const Reading reading(store_ ? store_->db : nullptr);
   LibraryCandidates candidates = FindCandidates(query);
   if (candidates.unsure.empty()) return std::move(candidates.entries);
   std::vector<std::size_t> found;

@@ -517,16 +517,6 @@ std::string GramCollector::Bucket(const std::vector<char16_t>& units,
       body.Varint(id - last);
       last = id;
       ++count;
-      if ((record->keyAndRun & kMorePlaces) == 0 && (record + 1 == end || record[1].id != id)) {
-        // Once in the entry, at the place its first tells: the usual case.
-        body.Varint(std::uint64_t{record->first} << 1);
-        if (shaped) {
-          body.Runs(static_cast<std::uint8_t>(record->keyAndRun >> kRunShift & kLongestRun),
-                    static_cast<std::uint8_t>(record->keyAndRun >> kLongestShift & kLongestRun));
-        }
-        ++record;
-        continue;
-      }
       Payload payload = payloadOf(*record);
       for (++record; record != end && record->id == id; ++record) {
         const Payload more = payloadOf(*record);

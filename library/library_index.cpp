@@ -946,13 +946,17 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
   Load();
   LibraryCandidates candidates;
   std::vector<std::u16string> terms = SplitQuery(query);
-  // A term every file's path holds is held by every entry: it leaves the others to decide.
+  // A term the path of every entry's file holds is held by every entry: it leaves the others to
+  // decide, and the index need not be asked.
   terms.erase(std::remove_if(terms.begin(), terms.end(),
                              [this](const std::u16string& term) {
-                               return std::all_of(foldedPaths_.begin(), foldedPaths_.end(),
-                                                  [&term](const std::u16string& path) {
-                                                    return path.find(term) != std::u16string::npos;
-                                                  });
+                               for (std::size_t f = 0; f < foldedPaths_.size(); ++f) {
+                                 if (fileFirst_[f] != fileFirst_[f + 1] &&
+                                     foldedPaths_[f].find(term) == std::u16string::npos) {
+                                   return false;
+                                 }
+                               }
+                               return true;
                              }),
               terms.end());
   if (terms.empty()) {
@@ -968,17 +972,9 @@ LibraryCandidates Library::FindCandidates(std::u16string_view query) {
     for (std::size_t t = 0; t < terms.size(); ++t) {
       std::vector<char> proven;
       const bool longTerm = terms[t].size() > 3;
-      std::vector<std::uint32_t> byPath = PathIds(terms[t]);
-      std::vector<std::uint32_t> termIds;
-      if (byPath.size() == entries_.size()) {
-        // Every file's path holds it: so does every entry, and the index need not be asked.
-        termIds = std::move(byPath);
-        byPath.clear();
-        proven.assign(termIds.size(), 1);
-      } else {
-        termIds = TermIds(terms[t], longTerm ? &proven : nullptr);
-        if (!longTerm) proven.assign(termIds.size(), 1);
-      }
+      const std::vector<std::uint32_t> byPath = PathIds(terms[t]);
+      std::vector<std::uint32_t> termIds = TermIds(terms[t], longTerm ? &proven : nullptr);
+      if (!longTerm) proven.assign(termIds.size(), 1);
       if (!byPath.empty()) {
         // Both in id order: an entry found by its path holds the term for sure.
         std::vector<std::uint32_t> joined;
@@ -1091,7 +1087,6 @@ class Reading {
 }  // namespace
 
 std::vector<std::size_t> Library::Search(std::u16string_view query) {
-  Load();
   const Reading reading(store_ ? store_->db : nullptr);
   LibraryCandidates candidates = FindCandidates(query);
   if (candidates.unsure.empty()) return std::move(candidates.entries);
